@@ -71,9 +71,7 @@ cp "$fonts/LICENSE_FONT" "$out/OFL.txt"
 
 #------------------------------------------------------------------------------
 echo "Icons and logo"
-if [ -f "$src/make_icons.py" ]; then
-    python3 "$src/make_icons.py" "$out"
-fi
+python3 "$src/make_icons.py" "$out"
 mkdir -p "$out/app"
 rsvg-convert -w 256 -h 256 "$src/app_icon.svg" -o "$out/app/app_icon.png"
 
