@@ -113,9 +113,9 @@ public:
         return true;
     }
 
-    /** Reads bytes at an address of the loaded image, through the section that holds them in the
-        file, the way the system looks up resources in a module mapped as a data file. */
-    bool readRva (uint64_t rva, void* dest, size_t size) const
+    /** Maps a range of the loaded image to the file, through the section whose raw data holds it,
+        the way the system looks up resources in a module mapped as a data file. */
+    bool mapRva (uint64_t rva, uint64_t size, uint64_t& fileOffset) const
     {
         for (size_t i = 0; i < sectionCount; ++i)
         {
@@ -124,15 +124,20 @@ public:
             if (rva >= s.virtualAddress && rva - s.virtualAddress < s.rawSize)
             {
                 const auto offsetInSection = rva - s.virtualAddress;
+                fileOffset = s.rawOffset + offsetInSection;
 
-                if (size > s.rawSize - offsetInSection)
-                    return false;
-
-                return source.read ((uint64_t) s.rawOffset + offsetInSection, dest, size);
+                return size <= s.rawSize - offsetInSection
+                    && fileOffset <= source.size() && size <= source.size() - fileOffset;
             }
         }
 
         return false;
+    }
+
+    bool readRva (uint64_t rva, void* dest, size_t size) const
+    {
+        uint64_t fileOffset = 0;
+        return mapRva (rva, size, fileOffset) && source.read (fileOffset, dest, size);
     }
 
     /** Offsets inside the resource tree are relative to its root. */
@@ -227,7 +232,11 @@ public:
         const auto blockSize = get32 (dataEntry + 4);
         unsigned char head[versionHeadSize];
 
-        if (blockSize < versionHeadSize || ! readRva (blockRva, head, sizeof (head)))
+        // The whole block must be there, though only its head is read.
+        uint64_t blockOffset = 0;
+
+        if (blockSize < versionHeadSize || ! mapRva (blockRva, blockSize, blockOffset)
+             || ! source.read (blockOffset, head, sizeof (head)))
             return {};
 
         const auto length = get16 (head);
