@@ -1,0 +1,331 @@
+#include "host/PeVersionReader.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <vector>
+
+namespace
+{
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<unsigned char>;
+
+const fs::path fixtures = fs::path (OV_TEST_FIXTURES_DIR) / "pe";
+const fs::path corpus = fs::path (OV_TEST_FUZZ_DIR) / "corpus" / "pe_version";
+
+Bytes load (const fs::path& file)
+{
+    std::ifstream in (file, std::ios::binary);
+    return { std::istreambuf_iterator<char> (in), std::istreambuf_iterator<char>() };
+}
+
+std::string versionOf (const Bytes& bytes)
+{
+    ov::PeMemorySource source (bytes.data(), bytes.size());
+    return ov::readPeFileVersion (source);
+}
+
+/** Empty, or four dot-separated decimal numbers of 16 bits each. */
+bool isVersionOrEmpty (const std::string& text)
+{
+    if (text.empty())
+        return true;
+
+    int parts = 0;
+    size_t start = 0;
+
+    for (;;)
+    {
+        const auto dot = std::min (text.find ('.', start), text.size());
+        const auto part = text.substr (start, dot - start);
+
+        if (part.empty() || part.size() > 5 || part.find_first_not_of ("0123456789") != std::string::npos
+             || std::stoul (part) > 0xffff)
+            return false;
+
+        ++parts;
+
+        if (dot == text.size())
+            return parts == 4;
+
+        start = dot + 1;
+    }
+}
+
+uint32_t get32 (const Bytes& b, size_t at)
+{
+    return (uint32_t) b[at] | (uint32_t) b[at + 1] << 8 | (uint32_t) b[at + 2] << 16 | (uint32_t) b[at + 3] << 24;
+}
+
+void put16 (Bytes& b, size_t at, uint32_t value)
+{
+    b[at] = (unsigned char) value;
+    b[at + 1] = (unsigned char) (value >> 8);
+}
+
+void put32 (Bytes& b, size_t at, uint32_t value)
+{
+    put16 (b, at, value);
+    put16 (b, at + 2, value >> 16);
+}
+
+/** Where the fields of a fixture live, found the way the reader finds them. */
+struct Layout
+{
+    explicit Layout (const Bytes& b)
+    {
+        nt = get32 (b, 0x3c);
+        const auto optionalSize = (size_t) (b[nt + 20] | b[nt + 21] << 8);
+        const auto pe32Plus = b[nt + 24] == 0x0b && b[nt + 25] == 0x02;
+        resourceDataDirectory = nt + 24 + (pe32Plus ? 112u : 96u) + 2 * 8;
+        sectionTable = nt + 24 + optionalSize;
+
+        const auto resourceRva = get32 (b, resourceDataDirectory);
+        const auto sections = (size_t) (b[nt + 6] | b[nt + 7] << 8);
+
+        for (size_t i = 0; i < sections; ++i)
+        {
+            const auto h = sectionTable + i * 40;
+            const auto va = get32 (b, h + 12);
+
+            if (resourceRva >= va && resourceRva < va + get32 (b, h + 16))
+            {
+                resourceSection = h;
+                resourceRoot = get32 (b, h + 20) + (resourceRva - va);
+            }
+        }
+
+        // type -> name -> language -> data entry, taking the first entry of each directory, which in
+        // the fixtures with a version is always the path the reader takes.
+        const auto firstTarget = [&] (uint32_t directory) { return get32 (b, resourceRoot + directory + 20) & 0x7fffffffu; };
+        const auto leaf = firstTarget (firstTarget (firstTarget (0)));
+        dataEntry = resourceRoot + leaf;
+        versionBlock = resourceRoot + (get32 (b, dataEntry) - resourceRva);
+        versionBlockSize = get32 (b, dataEntry + 4);
+    }
+
+    size_t nt = 0, resourceDataDirectory = 0, sectionTable = 0, resourceSection = 0, resourceRoot = 0,
+           dataEntry = 0, versionBlock = 0, versionBlockSize = 0;
+};
+
+/** Counts what the reader asks for, to show that a probe does not read the module. */
+struct CountingSource final : ov::PeByteSource
+{
+    explicit CountingSource (const Bytes& b) : inner (b.data(), b.size()) {}
+
+    bool read (uint64_t offset, void* dest, size_t size) override
+    {
+        bytesRead += size;
+        ++reads;
+        return inner.read (offset, dest, size);
+    }
+
+    uint64_t size() const override { return inner.size(); }
+
+    ov::PeMemorySource inner;
+    size_t bytesRead = 0, reads = 0;
+};
+
+class TempFolder
+{
+public:
+    TempFolder()
+        : path (fs::temp_directory_path() / ("ov_pe_" + std::to_string (::testing::UnitTest::GetInstance()->random_seed())
+                                               + "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name()))
+    {
+        fs::remove_all (path);
+        fs::create_directories (path);
+    }
+
+    ~TempFolder() { std::error_code e; fs::remove_all (path, e); }
+
+    fs::path write (const std::string& name, const Bytes& bytes) const
+    {
+        const auto file = path / name;
+        std::ofstream (file, std::ios::binary).write (reinterpret_cast<const char*> (bytes.data()), (std::streamsize) bytes.size());
+        return file;
+    }
+
+    const fs::path path;
+};
+
+//==============================================================================
+TEST (PeVersionReader, ReadsTheFileVersionOfEveryFixture)
+{
+    const std::pair<const char*, const char*> expected[] = {
+        { "v3.1.10.0-x64.dll", "3.1.10.0" },
+        { "v3.1.9.0-x64.dll", "3.1.9.0" },
+        { "v3.2.0.0-x64.dll", "3.2.0.0" },
+        { "v65535-x64.dll", "65535.65535.65535.65535" },
+        { "v3.1.10.0-x86.dll", "3.1.10.0" },
+        { "vrsrc-x64.dll", "3.1.10.0" },
+        // The neutral language is listed first; without one, German (0x407) precedes English (0x409).
+        { "languages-neutral-x64.dll", "3.1.10.0" },
+        { "languages-x64.dll", "2.0.0.0" },
+        { "no-version-x64.dll", "" },
+        { "no-resources-x64.dll", "" },
+        // The system asks for name id 1 only.
+        { "version-id2-x64.dll", "" },
+    };
+
+    for (const auto& [name, version] : expected)
+    {
+        EXPECT_EQ (ov::readPeFileVersion ((fixtures / name).string()), version) << name;
+        EXPECT_EQ (versionOf (load (fixtures / name)), version) << name;
+    }
+}
+
+TEST (PeVersionReader, GivesNothingForWhatIsNotAModuleFile)
+{
+    TempFolder temp;
+    const auto module = load (fixtures / "v3.1.10.0-x64.dll");
+
+    EXPECT_EQ (ov::readPeFileVersion (""), "");
+    EXPECT_EQ (ov::readPeFileVersion ((temp.path / "missing.dll").string()), "");
+    EXPECT_EQ (ov::readPeFileVersion (temp.path.string()), "");
+    EXPECT_EQ (ov::readPeFileVersion (temp.write ("empty.dll", {}).string()), "");
+    EXPECT_EQ (ov::readPeFileVersion (temp.write ("text.dll", { 'M', 'Z', ' ', 'h', 'i', '\n' }).string()), "");
+
+    // A folder named like the module, and the module under another name (the name does not matter).
+    fs::create_directories (temp.path / "Tavrin3.vst3");
+    EXPECT_EQ (ov::readPeFileVersion ((temp.path / "Tavrin3.vst3").string()), "");
+    EXPECT_EQ (ov::readPeFileVersion (temp.write ("Tavrin3.clap", module).string()), "3.1.10.0");
+}
+
+TEST (PeVersionReader, ReadsTheSameFewBytesWhateverTheModuleSize)
+{
+    auto small = load (fixtures / "v3.1.10.0-x64.dll");
+    small.resize (20 * 1024);
+    auto big = small;
+    big.resize (17 * 1024 * 1024, 0xcc);
+
+    CountingSource smallSource (small), bigSource (big);
+    EXPECT_EQ (ov::readPeFileVersion (smallSource), "3.1.10.0");
+    EXPECT_EQ (ov::readPeFileVersion (bigSource), "3.1.10.0");
+    EXPECT_EQ (smallSource.bytesRead, bigSource.bytesRead);
+    EXPECT_EQ (smallSource.reads, bigSource.reads);
+    EXPECT_LT (smallSource.bytesRead, 1024u);
+
+    // Through a real file as well.
+    TempFolder temp;
+    EXPECT_EQ (ov::readPeFileVersion (temp.write ("big.dll", big).string()), "3.1.10.0");
+
+    std::cout << "[ bytes read ] " << smallSource.bytesRead << " in " << smallSource.reads << " reads\n";
+}
+
+//==============================================================================
+TEST (PeVersionReaderDamage, TruncatedModulesGiveNothingUntilTheVersionBlockIsWhole)
+{
+    for (const auto* name : { "v3.1.10.0-x64.dll", "v3.1.10.0-x86.dll", "languages-neutral-x64.dll", "vrsrc-x64.dll" })
+    {
+        const auto module = load (fixtures / name);
+        const auto expected = versionOf (module);
+        const Layout layout (module);
+        const auto blockEnd = layout.versionBlock + layout.versionBlockSize;
+
+        for (size_t length = 0; length < module.size(); ++length)
+        {
+            const Bytes cut (module.begin(), module.begin() + (std::ptrdiff_t) length);
+            EXPECT_EQ (versionOf (cut), length < blockEnd ? "" : expected) << name << " cut at " << length;
+        }
+    }
+}
+
+TEST (PeVersionReaderDamage, EveryCorruptedByteGivesNothingOrAVersion)
+{
+    for (const auto* name : { "v3.1.10.0-x64.dll", "v3.1.10.0-x86.dll", "languages-neutral-x64.dll" })
+    {
+        const auto module = load (fixtures / name);
+        const Layout layout (module);
+
+        // Headers and section table, then the resource tree and the version block.
+        std::vector<std::pair<size_t, size_t>> ranges { { 0, layout.sectionTable + 7 * 40 },
+                                                         { layout.resourceRoot, layout.versionBlock + 92 } };
+
+        for (const auto& [from, to] : ranges)
+            for (auto at = from; at < to && at < module.size(); ++at)
+                for (const int value : { 0x00, 0xff, 0x7f, 0x80, module[at] ^ 0x01 })
+                {
+                    auto damaged = module;
+                    damaged[at] = (unsigned char) value;
+                    EXPECT_TRUE (isVersionOrEmpty (versionOf (damaged))) << name << " byte " << at;
+                }
+    }
+}
+
+TEST (PeVersionReaderDamage, HugeOffsetsAndCountsGiveNothing)
+{
+    const auto module = load (fixtures / "v3.1.10.0-x64.dll");
+    const Layout l (module);
+    const auto resourceDirEntries = l.resourceRoot + 12;
+    const auto dataEntry = l.dataEntry;
+
+    struct Patch { const char* what; size_t at; uint32_t value; bool wide; };
+    const Patch patches[] = {
+        { "e_lfanew far beyond the end", 0x3c, 0xfffffff0u, true },
+        { "e_lfanew near the end", 0x3c, (uint32_t) module.size() - 8, true },
+        { "too many sections", l.nt + 6, 0xffff, false },
+        { "no sections", l.nt + 6, 0, false },
+        { "huge optional header", l.nt + 20, 0xffff, false },
+        { "optional header too short for the data directory", l.nt + 20, 0x70, false },
+        { "unknown optional header magic", l.nt + 24, 0x0107, false },
+        { "too few data directories", l.resourceDataDirectory - 20, 2, true },
+        { "no resource directory", l.resourceDataDirectory, 0, true },
+        { "resource directory beyond every section", l.resourceDataDirectory, 0xfffffff0u, true },
+        { "section raw offset huge", l.resourceSection + 20, 0xfffffe00u, true },
+        { "section address huge", l.resourceSection + 12, 0xfffff000u, true },
+        { "named entries everywhere", resourceDirEntries, 0xffff, false },
+        { "type entry counts huge", resourceDirEntries + 2, 0xffff, false },
+        { "type entry points back at the root", l.resourceRoot + 20, 0x80000000u, true },
+        { "type entry is a leaf", l.resourceRoot + 20, 0, true },
+        { "data entry beyond the section", dataEntry, 0xfffffff0u, true },
+        { "data entry size huge", dataEntry + 4, 0xffffffffu, true },
+        { "data entry size beyond the end of the file", dataEntry + 4, (uint32_t) (module.size() - l.versionBlock + 1), true },
+        { "data entry size too small", dataEntry + 4, 91, true },
+        { "block length beyond the data entry", l.versionBlock, 0xffff, false },
+        { "block length too short", l.versionBlock, 60, false },
+        { "value length too short", l.versionBlock + 2, 40, false },
+        { "value length beyond the block", l.versionBlock + 2, 0xfff0, false },
+        { "key misspelt", l.versionBlock + 6, 'W', false },
+        { "key not terminated", l.versionBlock + 36, 'X', false },
+        { "fixed info signature wrong", l.versionBlock + 40, 0xfeef04bcu, true },
+    };
+
+    ASSERT_EQ (versionOf (module), "3.1.10.0");
+
+    for (const auto& p : patches)
+    {
+        auto damaged = module;
+        p.wide ? put32 (damaged, p.at, p.value) : put16 (damaged, p.at, p.value);
+        EXPECT_EQ (versionOf (damaged), "") << p.what;
+    }
+
+    // A section that claims more raw data than the file has still serves what the file does hold.
+    auto overlong = module;
+    put32 (overlong, l.resourceSection + 16, 0xffffffffu);
+    EXPECT_EQ (versionOf (overlong), "3.1.10.0");
+}
+
+TEST (PeVersionReaderDamage, ReplaysTheFuzzCorpus)
+{
+    ASSERT_TRUE (fs::is_directory (corpus));
+    size_t files = 0;
+
+    for (const auto& entry : fs::directory_iterator (corpus))
+    {
+        const auto bytes = load (entry.path());
+        const auto version = versionOf (bytes);
+        EXPECT_TRUE (isVersionOrEmpty (version)) << entry.path();
+        EXPECT_EQ (ov::readPeFileVersion (entry.path().string()), version) << entry.path();
+        ++files;
+    }
+
+    EXPECT_GT (files, 0u);
+}
+
+} // namespace
