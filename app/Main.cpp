@@ -1,0 +1,62 @@
+#include "product/ProductManifest.h"
+#include "ui/MainComponent.h"
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+class ov_installerApplication final : public juce::JUCEApplication
+{
+public:
+    ov_installerApplication() = default;
+
+    const juce::String getApplicationName() override       { return ov::product::applicationName; }
+    const juce::String getApplicationVersion() override    { return ov::product::applicationVersion; }
+    bool moreThanOneInstanceAllowed() override             { return true; }
+
+    void initialise (const juce::String&) override
+    {
+        mainWindow = std::make_unique<MainWindow> (getApplicationName());
+    }
+
+    void shutdown() override
+    {
+        mainWindow = nullptr;
+    }
+
+    void anotherInstanceStarted (const juce::String&) override {}
+
+    void systemRequestedQuit() override
+    {
+        quit();
+    }
+
+    class MainWindow final : public juce::DocumentWindow
+    {
+    public:
+        explicit MainWindow (const juce::String& name)
+            : DocumentWindow (name,
+                              juce::Desktop::getInstance().getDefaultLookAndFeel()
+                                  .findColour (juce::ResizableWindow::backgroundColourId),
+                              DocumentWindow::allButtons)
+        {
+            setUsingNativeTitleBar (true);
+            setContentOwned (new MainComponent(), true);
+            setResizable (true, true);
+            getConstrainer()->setFixedAspectRatio (1.0);
+            centreWithSize (getWidth(), getHeight());
+            setVisible (true);
+        }
+
+        void closeButtonPressed() override
+        {
+            JUCEApplication::getInstance()->systemRequestedQuit();
+        }
+
+    private:
+        JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainWindow)
+    };
+
+private:
+    std::unique_ptr<MainWindow> mainWindow;
+};
+
+START_JUCE_APPLICATION (ov_installerApplication)

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+namespace ov
+{
+
+enum class InstallState
+{
+    installed,
+    needsUpdate,
+    notInstalled
+};
+
+/** What one look at a format's bundle found; made afresh for every paint and never kept. */
+struct FormatStatus
+{
+    bool bundleExists = false;
+    juce::String installedVersion;
+    bool needsUpdate = false;
+    InstallState installState = InstallState::notInstalled;
+    juce::String statusText;
+};
+
+/** How one format fared in an install or uninstall run. */
+struct FormatOutcome
+{
+    bool processed = false;
+    bool succeeded = false;
+    juce::String reason;   // plain words for the user when it failed
+};
+
+} // namespace ov

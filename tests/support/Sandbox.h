@@ -1,0 +1,74 @@
+#pragma once
+
+#include "host/Host.h"
+
+#include <juce_core/juce_core.h>
+
+#include <functional>
+#include <memory>
+
+namespace ov::test
+{
+
+/** A fresh folder that stands for a machine's Windows drive; removed with everything in it. */
+class Sandbox final
+{
+public:
+    Sandbox()
+        : root (juce::File::createTempFile ("ov_sandbox"))
+    {
+        root.createDirectory();
+    }
+
+    ~Sandbox()
+    {
+        root.deleteRecursively();
+    }
+
+    const juce::File& getRoot() const               { return root; }
+    juce::File getCommonAppData() const             { return root.getChildFile ("ProgramData"); }
+    juce::File getCommonFiles() const               { return root.getChildFile ("Program Files/Common Files"); }
+    juce::File getTemp() const                      { return root.getChildFile ("Temp"); }
+    juce::File getMakerFolder() const               { return getCommonAppData().getChildFile ("Orvella"); }
+    juce::File getSettingsFile() const              { return getMakerFolder().getChildFile ("PluginManagerSettings.txt"); }
+
+private:
+    juce::File root;
+
+    JUCE_DECLARE_NON_COPYABLE (Sandbox)
+};
+
+/** The system calls pointed at a sandbox; links are recorded instead of opened. */
+class SandboxHost final : public Host
+{
+public:
+    explicit SandboxHost (const Sandbox& sandbox)
+        : appData (sandbox.getCommonAppData()),
+          commonFiles (sandbox.getCommonFiles().getFullPathName()),
+          temp (sandbox.getTemp())
+    {
+    }
+
+    juce::File getCommonAppDataFolder() const override              { return appData; }
+    juce::String getCommonFilesBase() const override                { return commonFiles; }
+    juce::File getTempFolder() const override                       { return temp; }
+
+    juce::String getFileVersion (const juce::File& module) const override
+    {
+        return versionReader != nullptr ? versionReader (module) : SystemHost().getFileVersion (module);
+    }
+
+    bool openUrl (const juce::URL& url) const override
+    {
+        openedUrls->add (url.toString (true));
+        return true;
+    }
+
+    juce::File appData;
+    juce::String commonFiles;
+    juce::File temp;
+    std::function<juce::String (const juce::File&)> versionReader;
+    std::shared_ptr<juce::StringArray> openedUrls = std::make_shared<juce::StringArray>();
+};
+
+} // namespace ov::test

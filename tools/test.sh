@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Builds everything (installing what is missing) and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+tools/install-deps.sh
+build=${OV_BUILD_DIR:-build}
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release
+cmake --build "$build" -j "$(nproc)"
+ctest --test-dir "$build" --output-on-failure -j "$(nproc)"

@@ -1,0 +1,4 @@
+#include "ui/CustomLookAndFeel.h"
+
+CustomLookAndFeel::CustomLookAndFeel() = default;
+CustomLookAndFeel::~CustomLookAndFeel() = default;

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "host/Host.h"
+#include "install/FormatStatus.h"
+#include "product/SettingsFile.h"
+#include "ui/CustomLookAndFeel.h"
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <array>
+#include <memory>
+
+class panel_eula;
+class panel_support;
+
+/** The installer's one panel: the format rows, the extras, INSTALL and the help line. */
+class MainComponent final : public juce::Component,
+                            public juce::Button::Listener
+{
+public:
+    /** Works on the real system's folders. */
+    MainComponent();
+
+    /** Works on the folders and calls of the given host (tests hand in a sandbox). */
+    explicit MainComponent (std::shared_ptr<const ov::Host> host);
+
+    ~MainComponent() override;
+
+    void paint (juce::Graphics&) override;
+    void modifierKeysChanged (const juce::ModifierKeys&) override;
+    void resized() override;
+
+    void buttonClicked (juce::Button*) override;
+    void buttonStateChanged (juce::Button*) override;
+
+    //==============================================================================
+    // Installation engine, on the message thread.
+    juce::File getBundleFile (int index) const;
+    juce::File getVersionProbeFile (int index) const;
+    ov::FormatStatus probeFormatStatus (int index) const;
+    void installSelectedFormats();
+
+    //==============================================================================
+    // Read by tests and by the accessibility handlers.
+    bool isFormatSelected (int index) const           { return formatSelected[(size_t) index]; }
+    bool isUninstallMode() const                      { return uninstallMode; }
+    bool isInstallFinished() const                    { return installFinished; }
+    float getLayoutUnit() const                       { return layoutUnit; }
+    const ov::InstallFolders& getInstallFolders() const { return installFolders; }
+    const juce::File& getSettingsFolder() const       { return settingsFolder; }
+    const std::array<ov::FormatOutcome, 3>& getLastOutcomes() const { return lastOutcomes; }
+    juce::String getHelpText() const;
+
+private:
+    std::shared_ptr<const ov::Host> host;
+
+    int lastModifierFlags = 0;
+    CustomLookAndFeel customLookAndFeel;
+    float layoutUnit = 9.0f;
+    juce::String productName, productVersion, platformSuffix;
+
+    std::array<std::unique_ptr<juce::TextButton>, 4> extrasButtons;
+    std::array<std::unique_ptr<juce::TextButton>, 3> formatButtons;
+    std::unique_ptr<juce::TextButton> installButton;
+    std::unique_ptr<juce::TextButton> selectAllButton;
+    std::unique_ptr<panel_eula> eulaPanel;
+    std::unique_ptr<panel_support> supportPanel;
+    std::unique_ptr<juce::Label> helpLabel;
+
+    std::array<std::unique_ptr<juce::Drawable>, 3> formatIcons;
+    std::array<std::unique_ptr<juce::Drawable>, 5> extrasIcons;
+    std::unique_ptr<juce::Drawable> logoDrawable;
+    std::unique_ptr<juce::Drawable> warningIcon;
+
+    juce::URL productPageUrl, manualUrl;
+    juce::File settingsFolder;
+
+    bool uninstallMode = false;
+    bool installFinished = false;
+    std::array<bool, 3> formatSelected {};
+    ov::InstallFolders installFolders;
+    std::array<ov::FormatOutcome, 3> lastOutcomes;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
+};

@@ -1,0 +1,54 @@
+#include "ui/panel_eula.h"
+#include "ui/OverlayDrawing.h"
+#include "ui/Palette.h"
+
+using namespace ov::palette;
+
+panel_eula::panel_eula (juce::String licenceText)
+{
+    licenceEditor = std::make_unique<juce::TextEditor>();
+    addAndMakeVisible (*licenceEditor);
+    licenceEditor->setMultiLine (true);
+    licenceEditor->setText (licenceText);
+    licenceEditor->applyColourToAllText (greyTextColour);
+    licenceEditor->setColour (juce::TextEditor::outlineColourId, backgroundColour);
+    licenceEditor->setColour (juce::TextEditor::focusedOutlineColourId, backgroundColour);
+    licenceEditor->setTitle ("LICENSE AGREEMENT");
+
+    // Left editable on purpose: scrolling, selecting and copying work as in any text field, and nothing typed is kept.
+    closeButton = std::make_unique<juce::TextButton>();
+    addAndMakeVisible (*closeButton);
+    closeButton->setName ("X");
+    closeButton->setAlpha (0.0f);
+    closeButton->addListener (this);
+    closeButton->setTitle ("Close");
+}
+
+panel_eula::~panel_eula() = default;
+
+void panel_eula::resized()
+{
+    const auto u = layoutUnit;
+    licenceEditor->setBounds (ov::overlay::scaledBounds (u, 4.0f, 12.0f, 92.0f, 80.0f));
+    closeButton->setBounds (ov::overlay::scaledBounds (u, 88.0f, 1.5f, 8.0f, 8.0f));
+}
+
+void panel_eula::paint (juce::Graphics& g)
+{
+    const auto u = layoutUnit;
+
+    g.fillAll (backgroundColour);
+
+    g.setColour (lightTextColour);
+    g.setFont (juce::FontOptions (4.0f * u));
+    g.drawSingleLineText ("LICENSE AGREEMENT", (int) (4.0f * u), (int) (6.0f * u), juce::Justification::left);
+
+    ov::overlay::drawCloseGlyph (g, *closeButton, u);
+}
+
+void panel_eula::buttonClicked (juce::Button*)
+{
+    // Only taken off the screen: the main panel keeps owning it until the next EULA command replaces it.
+    if (auto* parent = getParentComponent())
+        parent->removeChildComponent (this);
+}
