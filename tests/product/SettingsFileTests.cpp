@@ -119,7 +119,7 @@ TEST_F (SettingsFileTest, UnusableValuesKeepTheDefaultOfTheirFormat)
 
 TEST_F (SettingsFileTest, AnUnreadableFileLeavesDefaultsAndIsNotTouched)
 {
-    for (const auto* garbage : { "garbage \x01\x02 not xml <<<", "", "<unclosed VST3_Path=\"/x\"" })
+    for (const auto* garbage : { "garbage \x01\x02 not xml <<<", "", "<?xml version=\"1.0\"?>\r\n" })
     {
         writeSettings (garbage);
         EXPECT_EQ (load(), defaults) << garbage;
