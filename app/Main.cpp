@@ -1,6 +1,8 @@
 #include "product/ProductManifest.h"
 #include "ui/MainComponent.h"
 
+#include "AppIconData.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 class ov_installerApplication final : public juce::JUCEApplication
@@ -44,6 +46,12 @@ public:
             getConstrainer()->setFixedAspectRatio (1.0);
             centreWithSize (getWidth(), getHeight());
             setVisible (true);
+
+            // Windows takes the icon from the executable; elsewhere the native title bar needs it handed over.
+           #if ! JUCE_WINDOWS
+            if (auto* peer = getPeer())
+                peer->setIcon (juce::ImageCache::getFromMemory (AppIconData::app_icon_png, AppIconData::app_icon_pngSize));
+           #endif
         }
 
         void closeButtonPressed() override
