@@ -27,7 +27,8 @@ struct FormatOutcome
 {
     bool processed = false;
     bool succeeded = false;
-    juce::String reason;   // plain words for the user when it failed
+    juce::String reason;   // when it failed: one line of plain words for the user, without the format's
+                           // name, which the failure display puts in front
 };
 
 } // namespace ov

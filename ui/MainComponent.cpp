@@ -33,7 +33,7 @@ MainComponent::MainComponent (std::shared_ptr<const ov::Host> hostToUse)
     }
 
     for (size_t i = 0; i < formatSelected.size(); ++i)
-        formatSelected[i] = getBundleFile ((int) i).exists();
+        formatSelected[i] = findBundleAfterRecovery ((int) i);
 
     setSize (600, 600);
 }

@@ -40,6 +40,9 @@ public:
     ov::FormatStatus probeFormatStatus (int index) const;
     void installSelectedFormats();
 
+    /** Mends what a killed run left beside the format's bundle, then tells whether the bundle exists. */
+    bool findBundleAfterRecovery (int index);
+
     //==============================================================================
     // Read by tests and by the accessibility handlers.
     bool isFormatSelected (int index) const           { return formatSelected[(size_t) index]; }

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "install/FormatStatus.h"
+#include "install/ZipCatalogue.h"
+
+#include <functional>
+
+namespace ov
+{
+
+/** The fixed names a run uses beside a bundle, in the same folder. None of them ends in a plug-in
+    extension, so no host takes them for a plug-in, and being fixed they let the next run mend a run
+    that was killed part-way. */
+struct BundleSiblings
+{
+    explicit BundleSiblings (const juce::File& bundle);
+
+    juce::File bundle;
+    juce::File staging;     // the archive is unpacked and checked in here
+    juce::File setAside;    // the old bundle while the new one moves in; put back if the run stops
+    juce::File discarded;   // on its way out; never put back
+};
+
+/** The plain words a failed format reports, without the format's name. */
+namespace failureReasons
+{
+    inline constexpr const char* oldBundleInUse       = "a file of the old plug-in is in use by another program";
+    inline constexpr const char* oldBundleProtected   = "a file of the old plug-in is in use or write-protected";
+    inline constexpr const char* bundleInUse          = "a file of the plug-in is in use by another program";
+    inline constexpr const char* bundleProtected      = "a file of the plug-in is in use or write-protected";
+    inline constexpr const char* folderNotWritable    = "the install folder cannot be written";
+    inline constexpr const char* archiveDamaged       = "the built-in archive is damaged";
+    inline constexpr const char* notEnoughDiskSpace   = "not enough disk space";
+    inline constexpr const char* notEnoughMemory      = "not enough memory";
+    inline constexpr const char* notReadBack          = "the new plug-in did not read back as installed";
+    inline constexpr const char* oldFilesLeftBehind   = "installed, but some files of the old plug-in could not be removed";
+    inline constexpr const char* filesLeftBehind      = "removed, but some of its files could not be deleted";
+    inline constexpr const char* stillPresent         = "the plug-in is still there after removing it";
+    inline constexpr const char* leftoversStuck       = "files left over from an earlier run cannot be removed";
+}
+
+/** Mends what a killed run left beside the bundle: an old bundle that was set aside goes back when
+    nothing is at the bundle path, then the run's other leftovers are removed. Nothing else is touched.
+    False when a leftover is still there afterwards. */
+bool recoverInterruptedRun (const juce::File& bundle);
+
+/** Writes every entry of the archive below targetFolder with the framework's reader, and reads each
+    written file back against its record (size and CRC-32), since the reader itself checks neither what
+    it inflates nor what it writes. Stops at the first entry that fails; the error is a failure reason.
+    The records must be the archive's catalogue, entry for entry. */
+juce::Result unpackArchive (juce::ZipFile& archive, const std::vector<ZipEntryRecord>& records, const juce::File& targetFolder);
+
+/** Replaces the bundle with the one in the archive, or leaves the old one as it was. The archive is
+    copied to memory, checked, unpacked into the staging folder and verified; only then is the old
+    bundle set aside, the new one moved in and the old one deleted. readsBackAsInstalled is asked once
+    the new bundle is in place; if it says no, the old bundle is put back. */
+FormatOutcome installBundle (const juce::File& bundle, const void* archiveData, size_t archiveSize,
+                             const std::function<bool()>& readsBackAsInstalled);
+
+/** Moves the bundle aside and deletes it; a bundle that cannot be moved stays complete. A symbolic
+    link is removed as a link. Nothing at the bundle path is no failure. */
+FormatOutcome uninstallBundle (const juce::File& bundle);
+
+} // namespace ov

@@ -1,0 +1,32 @@
+#include "install/FormatProbe.h"
+
+namespace ov
+{
+
+FormatStatus probeBundle (const juce::File& bundle,
+                          const juce::File& versionProbeFile,
+                          const juce::String& productVersion,
+                          const Host& host)
+{
+    FormatStatus status;
+    status.bundleExists = bundle.exists();
+
+    if (! status.bundleExists)
+    {
+        status.statusText = "NOT INSTALLED";
+        return status;
+    }
+
+    status.installedVersion = host.getFileVersion (versionProbeFile);
+    status.needsUpdate = status.installedVersion.isNotEmpty()
+                          && status.installedVersion.compareNatural (productVersion) < 0;
+    status.installState = status.needsUpdate ? InstallState::needsUpdate : InstallState::installed;
+
+    if (status.installedVersion.isNotEmpty())
+        status.statusText = "v" + status.installedVersion + " ";
+
+    status.statusText += status.needsUpdate ? "NEEDS UPDATE" : "INSTALLED";
+    return status;
+}
+
+} // namespace ov

@@ -1,0 +1,133 @@
+#pragma once
+
+#include "tests/install/ZipMaker.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <map>
+
+namespace ov::test
+{
+
+/** A module's bytes: a first line that fake version readers return, then a mix of random and
+    repetitive data, so the archive holds both stored-like and well-compressed stretches. */
+inline std::string makeModule (const std::string& version, size_t size, juce::int64 seed)
+{
+    std::string bytes = version + "\n";
+    juce::Random random (seed);
+
+    while (bytes.size() < size)
+    {
+        const auto run = (size_t) random.nextInt (4096) + 1;
+
+        for (size_t i = 0; i < run && bytes.size() < size; ++i)
+            bytes.push_back (random.nextBool() ? (char) random.nextInt (256) : 'a');
+    }
+
+    return bytes;
+}
+
+/** The shape of the product's VST3 archive, with the given module. */
+inline ZipMaker makeVst3Archive (const std::string& module)
+{
+    ZipMaker zip;
+    zip.folder ("Tavrin3.vst3\\Contents\\")
+       .file ("Tavrin3.vst3\\desktop.ini", "[.ShellClassInfo]\r\nIconResource=Plugin.ico,0\r\n")
+       .file ("Tavrin3.vst3\\Plugin.ico", makeModule ("icon", 20367, 7))
+       .file ("Tavrin3.vst3\\Contents\\Resources\\moduleinfo.json", "{ \"Version\": \"3.1.10\" }\n")
+       .file ("Tavrin3.vst3\\Contents\\x86_64-win\\Tavrin3.vst3", module);
+    return zip;
+}
+
+/** Everything below a folder, without following links: "a/" for a folder, "a@" -> target for a link,
+    "a" -> contents for a file. */
+inline std::map<juce::String, std::string> snapshot (const juce::File& folder, const juce::String& prefix = {})
+{
+    std::map<juce::String, std::string> tree;
+
+    for (const auto& child : folder.findChildFiles (juce::File::findFilesAndDirectories | juce::File::ignoreHiddenFiles, false))
+    {
+        const auto path = prefix + child.getFileName();
+
+        if (child.isSymbolicLink())
+        {
+            tree[path + "@"] = child.getLinkedTarget().getFullPathName().toStdString();
+        }
+        else if (child.isDirectory())
+        {
+            tree[path + "/"] = {};
+            tree.merge (snapshot (child, path + "/"));
+        }
+        else
+        {
+            juce::MemoryBlock contents;
+            child.loadFileAsData (contents);
+            tree[path] = contents.getSize() == 0 ? std::string()
+                                                 : std::string (static_cast<const char*> (contents.getData()), contents.getSize());
+        }
+    }
+
+    return tree;
+}
+
+/** The tree an archive's entries should unpack to, in the form of snapshot(). */
+inline std::map<juce::String, std::string> expectedTree (const ZipMaker& zip)
+{
+    std::map<juce::String, std::string> tree;
+
+    for (const auto& entry : zip.getEntries())
+    {
+        const auto path = juce::String (entry.name).replaceCharacter ('\\', '/');
+        const auto isFolder = path.endsWithChar ('/');
+        const auto parts = juce::StringArray::fromTokens (isFolder ? path.dropLastCharacters (1) : path, "/", {});
+
+        for (int i = 1; i < parts.size(); ++i)
+            tree[parts.joinIntoString ("/", 0, i) + "/"] = {};
+
+        tree[path] = entry.data;
+    }
+
+    return tree;
+}
+
+/** chattr +i on one path, undone when the guard goes (through the same handle, so it follows renames). */
+class ScopedImmutable final
+{
+public:
+    explicit ScopedImmutable (const juce::File& path)
+        : fd (open (path.getFullPathName().toRawUTF8(), O_RDONLY | O_NONBLOCK))
+    {
+        int flags = 0;
+        applied = fd >= 0 && ioctl (fd, FS_IOC_GETFLAGS, &flags) == 0
+                  && (flags |= FS_IMMUTABLE_FL, ioctl (fd, FS_IOC_SETFLAGS, &flags) == 0);
+    }
+
+    ~ScopedImmutable()
+    {
+        int flags = 0;
+
+        if (applied && ioctl (fd, FS_IOC_GETFLAGS, &flags) == 0)
+        {
+            flags &= ~FS_IMMUTABLE_FL;
+            ioctl (fd, FS_IOC_SETFLAGS, &flags);
+        }
+
+        if (fd >= 0)
+            close (fd);
+    }
+
+    bool isApplied() const   { return applied; }
+
+private:
+    int fd;
+    bool applied = false;
+
+    JUCE_DECLARE_NON_COPYABLE (ScopedImmutable)
+};
+
+} // namespace ov::test

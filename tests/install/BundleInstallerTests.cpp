@@ -1,0 +1,397 @@
+#include "host/RenameNoReplace.h"
+#include "install/BundleInstaller.h"
+#include "support/Sandbox.h"
+#include "tests/install/BundleFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+namespace reasons = ov::failureReasons;
+using ov::test::snapshot;
+
+namespace
+{
+    void write (const juce::File& file, const juce::String& text)
+    {
+        ASSERT_TRUE (file.getParentDirectory().createDirectory());
+        ASSERT_TRUE (file.replaceWithText (text));
+    }
+
+    class BundleInstall : public ::testing::Test
+    {
+    protected:
+        ov::test::Sandbox sandbox;
+        juce::File folder = sandbox.getCommonFiles().getChildFile ("VST3");
+        juce::File bundle = folder.getChildFile ("Tavrin3.vst3");
+        ov::test::ZipMaker newVst3 = ov::test::makeVst3Archive (ov::test::makeModule ("3.1.10.0", 300000, 10));
+
+        ov::FormatOutcome install (ov::test::ZipMaker& zip, bool readsBack = true)
+        {
+            return install (zip.build(), readsBack);
+        }
+
+        ov::FormatOutcome install (const juce::MemoryBlock& archive, bool readsBack = true)
+        {
+            return ov::installBundle (bundle, archive.getData(), archive.getSize(), [readsBack] { return readsBack; });
+        }
+
+        /** An older bundle with a file the new archive lacks, and a neighbour that is not ours. */
+        std::map<juce::String, std::string> placeOldBundle()
+        {
+            bundle.getChildFile ("Contents/x86_64-win/Tavrin3.vst3").create();
+            write (bundle.getChildFile ("Contents/x86_64-win/Tavrin3.vst3"), "3.1.9.0\nold module");
+            bundle.getChildFile ("Contents/Resources/old-only.txt").create();
+            write (bundle.getChildFile ("desktop.ini"), "old");
+            folder.getChildFile ("Other.vst3/Contents/module").create();
+            write (folder.getChildFile ("Tavrin3.vst3.bak"), "the user's");
+            return snapshot (folder);
+        }
+
+        std::map<juce::String, std::string> installedTree (const ov::test::ZipMaker& zip)
+        {
+            auto tree = ov::test::expectedTree (zip);
+            tree.insert ({ "Other.vst3/", {} });
+            tree.insert ({ "Other.vst3/Contents/", {} });
+            tree.insert ({ "Other.vst3/Contents/module", {} });
+            tree.insert ({ "Tavrin3.vst3.bak", "the user's" });
+            return tree;
+        }
+    };
+}
+
+//==============================================================================
+TEST_F (BundleInstall, InstallsIntoAMissingFolderExactlyWhatTheArchiveHolds)
+{
+    const auto outcome = install (newVst3);
+
+    EXPECT_TRUE (outcome.processed);
+    EXPECT_TRUE (outcome.succeeded) << outcome.reason;
+    EXPECT_EQ (snapshot (folder), ov::test::expectedTree (newVst3));
+}
+
+TEST_F (BundleInstall, ReplacesTheOldBundleWholeAndLeavesItsNeighbours)
+{
+    placeOldBundle();
+
+    EXPECT_TRUE (install (newVst3).succeeded);
+    EXPECT_EQ (snapshot (folder), installedTree (newVst3));
+}
+
+TEST_F (BundleInstall, ReplacesASingleFileBundle)
+{
+    bundle = sandbox.getCommonFiles().getChildFile ("CLAP/Tavrin3.clap");
+    bundle.create();
+    write (bundle, "old");
+    ov::test::ZipMaker clap;
+    clap.file ("Tavrin3.clap", ov::test::makeModule ("", 70000, 3));
+
+    EXPECT_TRUE (install (clap).succeeded);
+    EXPECT_EQ (snapshot (bundle.getParentDirectory()), ov::test::expectedTree (clap));
+}
+
+TEST_F (BundleInstall, UninstallRemovesOnlyTheBundle)
+{
+    auto before = placeOldBundle();
+
+    EXPECT_TRUE (ov::uninstallBundle (bundle).succeeded);
+
+    for (auto it = before.begin(); it != before.end();)
+        it = it->first.startsWith ("Tavrin3.vst3/") ? before.erase (it) : std::next (it);
+
+    EXPECT_EQ (snapshot (folder), before);
+}
+
+TEST_F (BundleInstall, UninstallOfAnAbsentBundleSucceedsAndTouchesNothing)
+{
+    folder.getChildFile ("Other.vst3").createDirectory();
+    const auto before = snapshot (sandbox.getRoot());
+
+    EXPECT_TRUE (ov::uninstallBundle (bundle).succeeded);
+    EXPECT_EQ (snapshot (sandbox.getRoot()), before);
+}
+
+TEST_F (BundleInstall, ABundleThatIsALinkIsReplacedOrRemovedAsALink)
+{
+    const auto target = sandbox.getRoot().getChildFile ("Elsewhere/Tavrin3.vst3");
+    target.getChildFile ("Contents/x86_64-win/Tavrin3.vst3").create();
+    folder.createDirectory();
+    ASSERT_TRUE (target.createSymbolicLink (bundle, false));
+    const auto targetBefore = snapshot (target.getParentDirectory());
+
+    EXPECT_TRUE (install (newVst3).succeeded);
+    EXPECT_FALSE (bundle.isSymbolicLink());
+    EXPECT_EQ (snapshot (folder), ov::test::expectedTree (newVst3));
+    EXPECT_EQ (snapshot (target.getParentDirectory()), targetBefore);
+
+    bundle.deleteRecursively();
+    ASSERT_TRUE (target.createSymbolicLink (bundle, false));
+
+    EXPECT_TRUE (ov::uninstallBundle (bundle).succeeded);
+    EXPECT_FALSE (ov::pathIsTaken (bundle));
+    EXPECT_EQ (snapshot (target.getParentDirectory()), targetBefore);
+}
+
+//==============================================================================
+// Each fault leaves the old bundle as it was (or the new one complete), no staging, and a reason.
+
+TEST_F (BundleInstall, DamagedArchivesLeaveTheOldBundle)
+{
+    const auto before = placeOldBundle();
+    const auto good = newVst3.build();
+    const auto moduleData = newVst3.dataOffsets[4];
+
+    const auto damaged = [&] (const std::function<void (juce::MemoryBlock&)>& damage)
+    {
+        auto copy = good;
+        damage (copy);
+        return copy;
+    };
+
+    std::vector<std::pair<const char*, juce::MemoryBlock>> cases {
+        { "truncated",        damaged ([&] (auto& m) { m.setSize (m.getSize() / 2); }) },
+        { "end record cut",   damaged ([&] (auto& m) { m.setSize (m.getSize() - 1); }) },
+        { "bad deflate data", damaged ([&] (auto& m) { for (size_t i = 0; i < 64; ++i) m[moduleData + 1000 + i] ^= 0x5a; }) },
+    };
+
+    auto flippedCrc = ov::test::makeVst3Archive (newVst3.getEntries()[4].data);
+    auto longer = flippedCrc;
+    ov::test::ZipMaker::Entry module = newVst3.getEntries()[4];
+    module.name = "Tavrin3.vst3\\Contents\\Resources\\another.bin";
+    flippedCrc.add ([module] { auto e = module; e.recordedCrc = 0x12345678; return e; }());
+    longer.add ([module] { auto e = module; e.recordedSize = (juce::uint32) e.data.size() - 100; return e; }());
+    cases.emplace_back ("flipped CRC", flippedCrc.build());
+    cases.emplace_back ("longer than recorded", longer.build());
+
+    for (const auto& [what, archive] : cases)
+    {
+        const auto outcome = install (archive);
+
+        EXPECT_FALSE (outcome.succeeded) << what;
+        EXPECT_EQ (outcome.reason, reasons::archiveDamaged) << what;
+        EXPECT_EQ (snapshot (folder), before) << what;
+    }
+}
+
+TEST_F (BundleInstall, EntriesThatLeaveTheBundleWriteNothing)
+{
+    const auto before = placeOldBundle();
+    const auto rootBefore = snapshot (sandbox.getRoot());
+
+    for (const auto* name : { "..\\evil.txt", "Tavrin3.vst3\\..\\..\\evil.txt", "\\evil.txt", "/tmp/ov-evil.txt",
+                              "C:\\evil.txt", "C:evil.txt", "Other.vst3\\evil.txt" })
+    {
+        auto zip = ov::test::makeVst3Archive ("3.1.10.0\n");
+        zip.file (name, "evil");
+        const auto outcome = install (zip);
+
+        EXPECT_EQ (outcome.reason, reasons::archiveDamaged) << name;
+        EXPECT_EQ (snapshot (sandbox.getRoot()), rootBefore) << name;
+    }
+
+    auto withLink = ov::test::makeVst3Archive ("3.1.10.0\n");
+    withLink.add ({ "Tavrin3.vst3\\Contents\\link", "/etc", false, 0xa1ed0000 });
+
+    EXPECT_EQ (install (withLink).reason, reasons::archiveDamaged);
+    EXPECT_EQ (snapshot (sandbox.getRoot()), rootBefore);
+    EXPECT_FALSE (juce::File ("/tmp/ov-evil.txt").exists());
+}
+
+TEST_F (BundleInstall, ABundleThatDoesNotReadBackIsTakenOutAgain)
+{
+    const auto before = placeOldBundle();
+    const auto outcome = install (newVst3, false);
+
+    EXPECT_EQ (outcome.reason, reasons::notReadBack);
+    EXPECT_EQ (snapshot (folder), before);
+}
+
+TEST_F (BundleInstall, AnImmutableOldFileBundleStaysAsItWas)
+{
+    bundle = sandbox.getCommonFiles().getChildFile ("CLAP/Tavrin3.clap");
+    bundle.create();
+    write (bundle, "old module");
+    const auto before = snapshot (bundle.getParentDirectory());
+    const ov::test::ScopedImmutable immutable (bundle);
+
+    if (! immutable.isApplied())
+        GTEST_SKIP() << "no chattr +i here";
+
+    ov::test::ZipMaker clap;
+    clap.file ("Tavrin3.clap", "new module");
+    EXPECT_EQ (install (clap).reason, reasons::oldBundleProtected);
+    EXPECT_EQ (snapshot (bundle.getParentDirectory()), before);
+
+    EXPECT_EQ (ov::uninstallBundle (bundle).reason, reasons::bundleProtected);
+    EXPECT_EQ (snapshot (bundle.getParentDirectory()), before);
+}
+
+TEST_F (BundleInstall, AnImmutableOldBundleFolderStaysAsItWas)
+{
+    const auto before = placeOldBundle();
+    const ov::test::ScopedImmutable immutable (bundle);
+
+    if (! immutable.isApplied())
+        GTEST_SKIP() << "no chattr +i here";
+
+    EXPECT_EQ (install (newVst3).reason, reasons::oldBundleProtected);
+    EXPECT_EQ (snapshot (folder), before);
+}
+
+TEST_F (BundleInstall, AnImmutableFileInsideTheOldBundleIsReportedAndClearedLater)
+{
+    placeOldBundle();
+    const ov::test::ScopedImmutable immutable (bundle.getChildFile ("Contents/Resources/old-only.txt"));
+
+    if (! immutable.isApplied())
+        GTEST_SKIP() << "no chattr +i here";
+
+    // The folder can be moved, so the new bundle goes in complete; the old file stays on the way out,
+    // under a name no host scans and that is never put back.
+    EXPECT_EQ (install (newVst3).reason, reasons::oldFilesLeftBehind);
+    auto tree = installedTree (newVst3);
+    tree.insert ({ "Tavrin3.vst3.ov-del/", {} });
+    tree.insert ({ "Tavrin3.vst3.ov-del/Contents/", {} });
+    tree.insert ({ "Tavrin3.vst3.ov-del/Contents/Resources/", {} });
+    tree.insert ({ "Tavrin3.vst3.ov-del/Contents/Resources/old-only.txt", {} });
+    EXPECT_EQ (snapshot (folder), tree);
+
+    // While it cannot be removed, a run stops before touching the bundle.
+    EXPECT_EQ (ov::uninstallBundle (bundle).reason, reasons::leftoversStuck);
+    EXPECT_EQ (snapshot (folder), tree);
+}
+
+TEST_F (BundleInstall, AnImmutableInstallFolderIsReported)
+{
+    const auto before = placeOldBundle();
+    const ov::test::ScopedImmutable immutable (folder);
+
+    if (! immutable.isApplied())
+        GTEST_SKIP() << "no chattr +i here";
+
+    EXPECT_EQ (install (newVst3).reason, reasons::folderNotWritable);
+    EXPECT_EQ (snapshot (folder), before);
+    EXPECT_EQ (ov::uninstallBundle (bundle).reason, reasons::bundleProtected);
+    EXPECT_EQ (snapshot (folder), before);
+}
+
+TEST_F (BundleInstall, ADiskThatFillsUpMidUnpackLeavesTheOldBundle)
+{
+    // A small tmpfs mounted by the CTest entry in a private mount namespace.
+    const auto smallDisk = juce::SystemStats::getEnvironmentVariable ("OV_SMALL_DISK", {});
+
+    if (smallDisk.isEmpty())
+        GTEST_SKIP() << "OV_SMALL_DISK names no small disk";
+
+    folder = juce::File (smallDisk).getChildFile ("VST3");
+    bundle = folder.getChildFile ("Tavrin3.vst3");
+    const auto before = placeOldBundle();
+    const auto space = folder.getBytesFreeOnVolume();
+    ASSERT_GT (space, 0);
+    ASSERT_LT (space, 16 * 1024 * 1024);
+
+    // The archive fits in memory but its unpacked files do not fit on the disk.
+    auto tooBig = ov::test::makeVst3Archive ("3.1.10.0\n");
+    tooBig.add ({ "Tavrin3.vst3\\Contents\\big.bin", ov::test::makeModule ("", (size_t) space + 65536, 11), false });
+
+    EXPECT_EQ (install (tooBig).reason, reasons::notEnoughDiskSpace);
+    EXPECT_EQ (snapshot (folder), before);
+    EXPECT_EQ (folder.getBytesFreeOnVolume(), space);
+    folder.deleteRecursively();
+}
+
+TEST_F (BundleInstall, AnArchiveCopyThatCannotBeAllocatedIsReported)
+{
+    const auto before = placeOldBundle();
+    juce::MemoryBlock archive (64 * 1024 * 1024, true);
+
+    // In a child, with the address space capped so that only the copy of the archive no longer fits.
+    const auto child = fork();
+    ASSERT_GE (child, 0);
+
+    if (child == 0)
+    {
+        rlim_t current = 0;
+
+        for (const auto& line : juce::StringArray::fromLines (juce::File ("/proc/self/status").loadFileAsString()))
+            if (line.startsWith ("VmSize:"))
+                current = (rlim_t) line.fromFirstOccurrenceOf (":", false, false).trim().getLargeIntValue() * 1024;
+
+        const rlimit limit { current + 32 * 1024 * 1024, current + 32 * 1024 * 1024 };
+        setrlimit (RLIMIT_AS, &limit);
+        const auto outcome = install (archive);
+        _exit (outcome.reason == reasons::notEnoughMemory ? 0 : 1);
+    }
+
+    int status = 0;
+    waitpid (child, &status, 0);
+    EXPECT_TRUE (WIFEXITED (status) && WEXITSTATUS (status) == 0);
+    EXPECT_EQ (snapshot (folder), before);
+}
+
+//==============================================================================
+// A run killed part-way, mended by the next one.
+
+TEST_F (BundleInstall, AnOldBundleSetAsideByAKilledRunIsPutBack)
+{
+    const auto before = placeOldBundle();
+    const ov::BundleSiblings names (bundle);
+    ASSERT_EQ (ov::renameNoReplace (bundle, names.setAside), ov::RenameFailure::none);
+    write (names.staging.getChildFile ("Tavrin3.vst3/Contents/x86_64-win/Tavrin3.vst3"), "half");
+
+    EXPECT_TRUE (ov::recoverInterruptedRun (bundle));
+    EXPECT_EQ (snapshot (folder), before);
+}
+
+TEST_F (BundleInstall, AnOldBundleLeftBesideTheNewOneIsDeleted)
+{
+    placeOldBundle();
+    const ov::BundleSiblings names (bundle);
+    ASSERT_TRUE (install (newVst3).succeeded);
+    write (names.setAside.getChildFile ("Contents/x86_64-win/Tavrin3.vst3"), "3.1.9.0\nold");
+    write (names.discarded.getChildFile ("Contents/half-deleted"), "x");
+
+    EXPECT_TRUE (ov::recoverInterruptedRun (bundle));
+    EXPECT_EQ (snapshot (folder), installedTree (newVst3));
+}
+
+TEST_F (BundleInstall, AHalfDeletedBundleIsNeverPutBack)
+{
+    const ov::BundleSiblings names (bundle);
+    write (names.discarded.getChildFile ("Contents/x86_64-win/Tavrin3.vst3"), "3.1.9.0\nold");
+    write (folder.getChildFile ("Tavrin3.vst3.ov-newer"), "not ours");
+
+    EXPECT_TRUE (ov::recoverInterruptedRun (bundle));
+    EXPECT_FALSE (ov::pathIsTaken (bundle));
+    EXPECT_EQ (snapshot (folder), (std::map<juce::String, std::string> { { "Tavrin3.vst3.ov-newer", "not ours" } }));
+}
+
+TEST_F (BundleInstall, ALeftoverStagingFolderIsClearedBeforeInstalling)
+{
+    placeOldBundle();
+    const ov::BundleSiblings names (bundle);
+    write (names.staging.getChildFile ("Tavrin3.vst3/Contents/stale.bin"), "stale");
+    write (names.staging.getChildFile ("Tavrin3.vst3/Plugin.ico"), "stale");
+
+    EXPECT_TRUE (install (newVst3).succeeded);
+    EXPECT_EQ (snapshot (folder), installedTree (newVst3));
+}
+
+TEST_F (BundleInstall, ALeftoverThatCannotBeRemovedStopsTheRunBeforeItTouchesTheBundle)
+{
+    const auto before = placeOldBundle();
+    const ov::BundleSiblings names (bundle);
+    const auto stuck = names.staging.getChildFile ("Tavrin3.vst3/stuck.bin");
+    write (stuck, "stuck");
+    auto expected = before;
+    expected.insert ({ { "Tavrin3.vst3.ov-new/", {} }, { "Tavrin3.vst3.ov-new/Tavrin3.vst3/", {} },
+                       { "Tavrin3.vst3.ov-new/Tavrin3.vst3/stuck.bin", "stuck" } });
+    const ov::test::ScopedImmutable immutable (stuck);
+
+    if (! immutable.isApplied())
+        GTEST_SKIP() << "no chattr +i here";
+
+    EXPECT_EQ (install (newVst3).reason, reasons::leftoversStuck);
+    EXPECT_EQ (snapshot (folder), expected);
+}
