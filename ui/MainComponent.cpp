@@ -6,6 +6,63 @@
 
 #include "BinaryData.h"
 
+namespace
+{
+
+using namespace ov::palette;
+
+std::unique_ptr<juce::Drawable> parseIcon (const char* data, int size, bool inked)
+{
+    auto icon = juce::Drawable::createFromImageData (data, (size_t) size);
+
+    if (icon != nullptr && inked)
+        icon->replaceColour (juce::Colours::black, darkInkColour);
+
+    return icon;
+}
+
+// An icon that could not be parsed simply leaves its place empty.
+void drawIcon (juce::Graphics& g, juce::Drawable* icon, juce::Rectangle<float> area, juce::RectanglePlacement placement)
+{
+    if (icon != nullptr)
+        icon->drawWithin (g, area, placement, 1.0f);
+}
+
+void drawRecolouredIcon (juce::Graphics& g, juce::Drawable* icon, juce::Colour from, juce::Colour to,
+                         juce::Rectangle<float> area, juce::RectanglePlacement placement)
+{
+    if (icon == nullptr)
+        return;
+
+    // In place and undone at once: the parsed icon is shared by every paint.
+    icon->replaceColour (from, to);
+    icon->drawWithin (g, area, placement, 1.0f);
+    icon->replaceColour (to, from);
+}
+
+juce::Colour faceColour (const juce::Button& button)
+{
+    if (button.isDown())
+        return accentGreenColour;
+
+    return greyTextColour.withAlpha ((juce::uint8) (button.isOver() ? 191 : 128));
+}
+
+juce::Colour rowColour (const ov::FormatStatus& status, bool hovered)
+{
+    if (status.bundleExists)
+        return (status.needsUpdate ? accentYellowColour : accentBlueColour).withAlpha ((juce::uint8) (hovered ? 255 : 230));
+
+    return greyTextColour.withAlpha ((juce::uint8) (hovered ? 128 : 89));
+}
+
+juce::Rectangle<float> nonNegative (float x, float y, float w, float h)
+{
+    return { x, y, juce::jmax (0.0f, w), juce::jmax (0.0f, h) };
+}
+
+} // namespace
+
 MainComponent::MainComponent()
     : MainComponent (std::make_shared<ov::SystemHost>())
 {
@@ -15,6 +72,21 @@ MainComponent::MainComponent (std::shared_ptr<const ov::Host> hostToUse)
     : host (std::move (hostToUse))
 {
     juce::Desktop::getInstance().setDefaultLookAndFeel (&customLookAndFeel);
+
+    layoutUnit = 9.0f;
+    uninstallMode = false;
+    installFinished = false;
+
+    formatIcons[0] = parseIcon (BinaryData::icon_vst3_svg, BinaryData::icon_vst3_svgSize, true);
+    formatIcons[1] = parseIcon (BinaryData::icon_clap_svg, BinaryData::icon_clap_svgSize, true);
+    formatIcons[2] = parseIcon (BinaryData::icon_aax_svg, BinaryData::icon_aax_svgSize, true);
+    extrasIcons[0] = parseIcon (BinaryData::icon_eula_svg, BinaryData::icon_eula_svgSize, true);
+    extrasIcons[1] = parseIcon (BinaryData::icon_manual_svg, BinaryData::icon_manual_svgSize, true);
+    extrasIcons[2] = parseIcon (BinaryData::icon_web_svg, BinaryData::icon_web_svgSize, true);
+    extrasIcons[3] = parseIcon (BinaryData::icon_help_svg, BinaryData::icon_help_svgSize, true);
+    extrasIcons[4] = parseIcon (BinaryData::icon_install_svg, BinaryData::icon_install_svgSize, true);
+    logoDrawable = parseIcon (BinaryData::logo_orvella_svg, BinaryData::logo_orvella_svgSize, false);
+    warningIcon = parseIcon (BinaryData::icon_warning_svg, BinaryData::icon_warning_svgSize, false);
 
     platformSuffix = ov::product::platformSuffix;
     installFolders = ov::SettingsFile::makeDefaultFolders (host->getCommonFilesBase());
@@ -32,8 +104,39 @@ MainComponent::MainComponent (std::shared_ptr<const ov::Host> hostToUse)
         ov::SettingsFile::loadOrCreate (settingsFolder, installFolders);
     }
 
-    for (size_t i = 0; i < formatSelected.size(); ++i)
+    const auto& extraNames = ov::product::extraNames();
+    const auto& formatNames = ov::product::formatNames();
+
+    for (size_t i = 0; i < extrasButtons.size(); ++i)
+    {
+        const auto name = extraNames[(int) i];
+        extrasButtons[i] = makeControl (name, { [name] { return name; },
+                                                [this, name] { return findHoverHelp (name).value_or (juce::String()); },
+                                                nullptr, nullptr });
+    }
+
+    for (size_t i = 0; i < formatButtons.size(); ++i)
+    {
         formatSelected[i] = findBundleAfterRecovery ((int) i);
+
+        const auto index = (int) i;
+        const auto name = formatNames[index];
+        formatButtons[i] = makeControl (name, { [name] { return name; },
+                                                [this, index] { return getFormatHelp (index); },
+                                                [this, index] { return probeFormatStatus (index).statusText; },
+                                                [this, index] { return isFormatSelected (index); } });
+    }
+
+    installButton = makeControl ("INSTALL", { [this] { return juce::String (uninstallMode ? "UNINSTALL" : "INSTALL"); },
+                                              [this] { return findHoverHelp ("INSTALL").value_or (juce::String()); },
+                                              nullptr, nullptr });
+    selectAllButton = makeControl ("SELECT_ALL", { [] { return juce::String ("SELECT ALL"); }, nullptr, nullptr, nullptr });
+
+    helpLabel = std::make_unique<juce::Label>();
+    addAndMakeVisible (*helpLabel);
+    helpLabel->setJustificationType (juce::Justification::centred);
+    helpLabel->setColour (juce::Label::textColourId, greyTextColour.withAlpha ((juce::uint8) 128));
+    helpLabel->setText (ov::product::applicationVersion, juce::dontSendNotification);
 
     setSize (600, 600);
 }
@@ -46,18 +149,316 @@ MainComponent::~MainComponent()
         script.deleteFile();
 }
 
-void MainComponent::paint (juce::Graphics& g)
+std::unique_ptr<juce::TextButton> MainComponent::makeControl (const juce::String& name, PanelButton::Speech speech)
 {
-    g.fillAll (ov::palette::backgroundColour);
+    auto button = std::make_unique<PanelButton> (std::move (speech));
+    addAndMakeVisible (*button);
+    button->setName (name);
+    button->setAlpha (0.0f);
+    button->addListener (this);
+    return button;
 }
 
+//==============================================================================
+void MainComponent::paint (juce::Graphics& g)
+{
+    const auto width = (float) getWidth();
+    const auto height = (float) getHeight();
+    const auto u = layoutUnit;
+
+    g.fillAll (backgroundColour);
+
+    g.setColour (accentBlueColour);
+    g.fillRect (juce::Rectangle<float> (0.0f, 0.0f, 100.0f * u, 1.0f * u));
+
+    g.setColour (greyTextColour.withAlpha ((juce::uint8) 128));
+    g.fillEllipse (width - 2.0f * u, height - 2.0f * u, u, u);
+    g.fillEllipse (width - 2.0f * u, height - 4.0f * u, u, u);
+    g.fillEllipse (width - 4.0f * u, height - 2.0f * u, u, u);
+
+    const auto font = customLookAndFeel.getRegularFont (9.0f * u);
+    const juce::Rectangle<float> headingBox (4.0f * u, 8.0f * u, width, 12.0f * u);
+
+    g.setColour (greyTextColour);
+    g.setFont (font);
+    g.drawText (productName.toUpperCase(), headingBox, juce::Justification::topLeft);
+
+    g.setFont (font.withHeight (4.0f * u));
+    g.setColour (greyTextColour.withAlpha ((juce::uint8) 128));
+    g.drawText ("Version " + productVersion + platformSuffix, headingBox, juce::Justification::bottomLeft);
+
+    drawRecolouredIcon (g, logoDrawable.get(), juce::Colours::black, lightTextColour,
+                        { 4.0f * u, 2.5f * u, 26.7f * u, 3.7f * u },
+                        juce::RectanglePlacement (juce::RectanglePlacement::xLeft | juce::RectanglePlacement::yMid));
+
+    g.setColour (greyTextColour.withAlpha ((juce::uint8) 128));
+    g.setFont (font.withHeight (3.0f * u));
+    g.drawSingleLineText ("PLUGIN MANAGER", (int) (75.0f * u), (int) (4.0f * u), juce::Justification::left);
+    g.setFont (font.withHeight (2.0f * u));
+    g.drawSingleLineText (juce::String ("v") + ov::product::applicationVersion, (int) (75.0f * u), (int) (6.0f * u),
+                          juce::Justification::left);
+
+    g.setColour (greyTextColour);
+    g.setFont (font.withHeight (4.0f * u));
+    g.drawSingleLineText ("FORMATS", (int) (4.0f * u), (int) (26.0f * u), juce::Justification::left);
+    g.fillRect (juce::Rectangle<float> (4.0f * u, 27.5f * u, 92.0f * u, 0.25f * u));
+    g.drawSingleLineText ("EXTRAS", (int) (4.0f * u), (int) (70.0f * u), juce::Justification::left);
+    g.fillRect (juce::Rectangle<float> (4.0f * u, 71.5f * u, 92.0f * u, 0.25f * u));
+
+    g.setFont (font.withHeight (2.5f * u));
+
+    for (size_t i = 0; i < extrasButtons.size(); ++i)
+        paintControlFace (g, *extrasButtons[i], (int) i, 2.0f, ov::product::extraNames()[(int) i]);
+
+    // Drawn in both phases: after a run the hidden button leaves its face at rest.
+    paintControlFace (g, *installButton, 4, 1.5f, uninstallMode ? "UNINSTALL" : "INSTALL");
+
+    if (installFinished)
+    {
+        paintOutcome (g);
+        return;
+    }
+
+    const auto& selectAll = *selectAllButton;
+    const auto selectAllBounds = selectAll.getBounds().toFloat();
+
+    g.setFont (font.withHeight (3.0f * u));
+    g.setColour (selectAll.isDown() ? accentGreenColour : greyTextColour.withAlpha ((juce::uint8) 26));
+    g.fillRoundedRectangle (selectAllBounds, u);
+    g.setColour (selectAll.isDown() ? darkInkColour : greyTextColour);
+    g.drawText ("SELECT ALL", selectAllBounds, juce::Justification::centred);
+
+    paintFormatRows (g);
+}
+
+void MainComponent::paintControlFace (juce::Graphics& g, const juce::Button& button, int iconIndex,
+                                      float iconInset, const juce::String& caption)
+{
+    const auto u = layoutUnit;
+    const auto bounds = button.getBounds().toFloat();
+
+    g.setColour (faceColour (button));
+    g.fillRoundedRectangle (bounds, u);
+    drawIcon (g, extrasIcons[(size_t) iconIndex].get(), bounds.reduced (iconInset * u), juce::RectanglePlacement::centred);
+
+    g.setColour (greyTextColour);
+    g.drawText (caption, bounds.translated (0.0f, 3.5f * u), juce::Justification::centredBottom);
+}
+
+void MainComponent::paintOutcome (juce::Graphics& g)
+{
+    const auto u = layoutUnit;
+    const juce::Rectangle<float> box (4.0f * u, 28.0f * u, 92.0f * u, 38.0f * u);
+    const auto iconArea = box.reduced (12.0f * u);
+    const auto failures = describeFailures();
+
+    if (failures.isEmpty())
+    {
+        drawRecolouredIcon (g, extrasIcons[4].get(), darkInkColour, accentGreenColour, iconArea,
+                            juce::RectanglePlacement::centred);
+    }
+    else
+    {
+        drawIcon (g, warningIcon.get(), iconArea, juce::RectanglePlacement::centred);
+
+        // One line per failed format, centred in the band between the box's top and the icon.
+        const auto lineHeight = 3.5f * u;
+        auto line = juce::Rectangle<float> (box.getX(), 0.0f, box.getWidth(), lineHeight)
+                        .withY (box.getY() + (iconArea.getY() - box.getY() - lineHeight * (float) failures.size()) * 0.5f);
+
+        g.setColour (greyTextColour);
+        g.setFont (customLookAndFeel.getRegularFont (3.0f * u));
+
+        for (const auto& failure : failures)
+        {
+            g.drawText (failure, line, juce::Justification::centred);
+            line.translate (0.0f, lineHeight);
+        }
+    }
+
+    g.setColour (lightTextColour);
+    g.setFont (customLookAndFeel.getRegularFont (8.0f * u));
+    g.drawText (failures.isEmpty() ? "SUCCESS!" : "FAILED", box, juce::Justification::centredBottom);
+}
+
+void MainComponent::paintFormatRows (juce::Graphics& g)
+{
+    const auto u = layoutUnit;
+    const auto font = customLookAndFeel.getRegularFont (3.5f * u);
+
+    for (size_t i = 0; i < formatButtons.size(); ++i)
+    {
+        const auto& button = *formatButtons[i];
+        const auto status = probeFormatStatus ((int) i);
+        const auto bounds = button.getBounds().toFloat();
+        const auto x = bounds.getX(), y = bounds.getY(), w = bounds.getWidth(), h = bounds.getHeight();
+
+        g.setColour (rowColour (status, button.isOver()));
+        g.fillRoundedRectangle (bounds, u);
+
+        if (formatSelected[i])
+        {
+            g.setColour (accentYellowColour);
+            g.drawRoundedRectangle (bounds, u, 0.5f * u);
+        }
+
+        const auto textArea = nonNegative (x + 11.5f * u, y + 1.5f * u, w - 3.0f * u, h - 3.0f * u);
+
+        g.setColour (backgroundColour);
+        g.setFont (font);
+        g.drawText (ov::product::formatNames()[(int) i], textArea, juce::Justification::topLeft);
+        g.setFont (font.withHeight (3.0f * u));
+        g.drawText (status.statusText, textArea, juce::Justification::bottomLeft);
+
+        drawIcon (g, formatIcons[i].get(), nonNegative (x + u, y + u, 8.0f * u, h - 2.0f * u),
+                  juce::RectanglePlacement::centred);
+    }
+}
+
+juce::StringArray MainComponent::describeFailures() const
+{
+    juce::StringArray lines;
+
+    for (size_t i = 0; i < lastOutcomes.size(); ++i)
+        if (lastOutcomes[i].processed && ! lastOutcomes[i].succeeded)
+            lines.add (ov::product::formatNames()[(int) i] + ": " + lastOutcomes[i].reason);
+
+    return lines;
+}
+
+//==============================================================================
 void MainComponent::resized()
 {
     layoutUnit = (float) getWidth() * 0.01f;
+    const auto u = layoutUnit;
+
+    const auto place = [u] (juce::Component& child, float x, float y, float w, float h)
+    {
+        child.setBounds (juce::roundToInt (x * u), juce::roundToInt (y * u), juce::roundToInt (w * u), juce::roundToInt (h * u));
+    };
+
+    auto extrasX = 4.0f;
+
+    for (auto& button : extrasButtons)
+    {
+        place (*button, extrasX, 73.5f, 10.0f, 10.0f);
+        extrasX += 11.5f;
+    }
+
+    place (*installButton, 86.0f, 73.5f, 10.0f, 10.0f);
+    place (*selectAllButton, 77.0f, 22.0f, 19.0f, 5.0f);
+    place (*formatButtons[0], 4.0f, 30.0f, 45.0f, 10.0f);
+    place (*formatButtons[1], 51.0f, 30.0f, 45.0f, 10.0f);
+    place (*formatButtons[2], 4.0f, 42.0f, 45.0f, 10.0f);
+    place (*helpLabel, 4.0f, 90.0f, 92.0f, 3.0f);
+
+    helpLabel->setFont (customLookAndFeel.getRegularFont (3.0f * u));
+
+    if (eulaPanel != nullptr)
+    {
+        eulaPanel->layoutUnit = layoutUnit;
+        eulaPanel->setBounds (getLocalBounds());
+        eulaPanel->setAlwaysOnTop (true);
+    }
+
+    if (supportPanel != nullptr)
+    {
+        supportPanel->layoutUnit = layoutUnit;
+        supportPanel->setBounds (getLocalBounds());
+        supportPanel->setAlwaysOnTop (true);
+    }
 }
 
-void MainComponent::buttonClicked (juce::Button*) {}
-void MainComponent::buttonStateChanged (juce::Button*) {}
+//==============================================================================
+std::optional<juce::String> MainComponent::findHoverHelp (const juce::String& buttonName) const
+{
+    if (buttonName == "EULA")       return juce::String ("Click to read End-User License Agreement");
+    if (buttonName == "MANUAL")     return juce::String ("Click to open product manual in your web browser");
+    if (buttonName == "WEBSITE")    return juce::String ("Click to open product page on the Orvella website");
+    if (buttonName == "SUPPORT")    return juce::String ("Email and Discord support");
+
+    for (int i = 0; i < (int) formatButtons.size(); ++i)
+        if (buttonName == ov::product::formatNames()[i])
+            return getFormatHelp (i);
+
+    if (buttonName == "INSTALL")
+        return juce::String ("Click to install selected. ") + "Shift-click to uninstall selected";
+
+    return std::nullopt;
+}
+
+juce::String MainComponent::getFormatHelp (int index) const
+{
+    const auto& name = ov::product::formatNames()[index];
+
+    // Existence only: an up-to-date bundle is still offered as an update.
+    if (getBundleFile (index).exists())
+        return "Select to update " + name + " to " + productVersion;
+
+    return "Select to install " + name;
+}
+
+void MainComponent::buttonStateChanged (juce::Button* button)
+{
+    // The button's own state is what the framework repaints on, so hover help and face agree.
+    if (! button->isOver())
+    {
+        helpLabel->setText ({}, juce::dontSendNotification);
+        return;
+    }
+
+    if (const auto help = findHoverHelp (button->getName()))
+        helpLabel->setText (*help, juce::dontSendNotification);
+}
+
+void MainComponent::buttonClicked (juce::Button* button)
+{
+    const auto name = button->getName();
+    const auto formatIndex = ov::product::formatNames().indexOf (name);
+
+    if (name == "EULA")
+    {
+        eulaPanel = std::make_unique<panel_eula> (ov::product::eulaText);
+        addAndMakeVisible (*eulaPanel);
+        eulaPanel->layoutUnit = layoutUnit;
+        eulaPanel->setBounds (getLocalBounds());
+        eulaPanel->setAlwaysOnTop (true);
+    }
+    else if (name == "WEBSITE")
+    {
+        host->openUrl (productPageUrl);
+    }
+    else if (name == "MANUAL")
+    {
+        host->openUrl (manualUrl);
+    }
+    else if (name == "SUPPORT")
+    {
+        supportPanel = std::make_unique<panel_support>();
+        addAndMakeVisible (*supportPanel);
+        supportPanel->layoutUnit = layoutUnit;
+        supportPanel->settingsFolder = settingsFolder.getFullPathName();
+        supportPanel->productName = productName;
+        supportPanel->productVersion = productVersion;
+        supportPanel->host = host;
+        supportPanel->setBounds (getLocalBounds());
+        supportPanel->setAlwaysOnTop (true);
+    }
+    else if (juce::isPositiveAndBelow (formatIndex, (int) formatButtons.size()))
+    {
+        formatSelected[(size_t) formatIndex] = ! formatSelected[(size_t) formatIndex];
+        repaint();
+    }
+    else if (name == "INSTALL")
+    {
+        installSelectedFormats();
+    }
+    else if (name == "SELECT_ALL")
+    {
+        formatSelected.fill (true);
+        repaint();
+    }
+}
 
 juce::String MainComponent::getHelpText() const
 {

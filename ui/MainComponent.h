@@ -4,11 +4,13 @@
 #include "install/FormatStatus.h"
 #include "product/SettingsFile.h"
 #include "ui/CustomLookAndFeel.h"
+#include "ui/PanelButton.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <array>
 #include <memory>
+#include <optional>
 
 class panel_eula;
 class panel_support;
@@ -55,6 +57,14 @@ public:
     juce::String getHelpText() const;
 
 private:
+    std::unique_ptr<juce::TextButton> makeControl (const juce::String& name, PanelButton::Speech);
+    std::optional<juce::String> findHoverHelp (const juce::String& buttonName) const;
+    juce::String getFormatHelp (int index) const;
+    juce::StringArray describeFailures() const;
+    void paintControlFace (juce::Graphics&, const juce::Button&, int iconIndex, float iconInset, const juce::String& caption);
+    void paintOutcome (juce::Graphics&);
+    void paintFormatRows (juce::Graphics&);
+
     std::shared_ptr<const ov::Host> host;
 
     int lastModifierFlags = 0;

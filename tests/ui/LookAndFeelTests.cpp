@@ -1,0 +1,129 @@
+#include "ui/CustomLookAndFeel.h"
+#include "ui/Palette.h"
+
+#include "BinaryData.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+using namespace ov::palette;
+
+TEST (CustomLookAndFeel, EveryFontRequestGetsTheEmbeddedRegularFace)
+{
+    CustomLookAndFeel lookAndFeel;
+    const auto regular = lookAndFeel.getRegularTypeface();
+
+    const auto embedded = juce::Typeface::createSystemTypefaceFor (BinaryData::SFProRoundedRegular_otf,
+                                                                   (size_t) BinaryData::SFProRoundedRegular_otfSize);
+    ASSERT_NE (regular, nullptr);
+    ASSERT_NE (embedded, nullptr);
+    EXPECT_EQ (regular->getName(), embedded->getName());
+    EXPECT_EQ (regular->getStyle(), "Regular");
+
+    for (const auto& options : { juce::FontOptions (20.0f, juce::Font::bold),
+                                 juce::FontOptions (12.0f, juce::Font::italic | juce::Font::bold),
+                                 juce::FontOptions ("DejaVu Serif", 40.0f, juce::Font::plain),
+                                 juce::FontOptions (juce::Font::getDefaultMonospacedFontName(), 9.0f, juce::Font::plain) })
+        EXPECT_EQ (lookAndFeel.getTypefaceForFont (juce::Font (options)), regular);
+}
+
+TEST (CustomLookAndFeel, BrokenFontDataFallsBackToTheSansSerifFace)
+{
+    const char garbage[] = "not a font at all";
+    CustomLookAndFeel lookAndFeel (garbage, sizeof (garbage));
+
+    const auto systemFace = juce::Font::getDefaultTypefaceForFont (juce::Font (juce::FontOptions{}));
+
+    if (systemFace == nullptr)
+        GTEST_SKIP() << "this machine has no font of its own";
+
+    ASSERT_NE (lookAndFeel.getRegularTypeface(), nullptr);
+    EXPECT_EQ (lookAndFeel.getRegularTypeface()->getName(), systemFace->getName());
+    EXPECT_NE (lookAndFeel.getTypefaceForFont (juce::Font (juce::FontOptions (10.0f, juce::Font::bold))), nullptr);
+
+    // Text still gets drawn.
+    juce::Image image (juce::Image::RGB, 60, 30, true, juce::SoftwareImageType());
+    {
+        juce::Graphics g (image);
+        g.setColour (juce::Colours::white);
+        g.setFont (lookAndFeel.getRegularFont (24.0f));
+        g.drawText ("Hg", image.getBounds(), juce::Justification::centred);
+    }
+    auto lit = 0;
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 60; ++x)
+            lit += image.getPixelAt (x, y).getBrightness() > 0.5f ? 1 : 0;
+    EXPECT_GT (lit, 20);
+}
+
+TEST (CustomLookAndFeel, PopupMenuFontIsThirtyPixelsWithExtraKerning)
+{
+    CustomLookAndFeel lookAndFeel;
+    const auto font = lookAndFeel.getPopupMenuFont();
+
+    EXPECT_FLOAT_EQ (font.getHeight(), 30.0f);
+    EXPECT_FLOAT_EQ (font.getExtraKerningFactor(), 0.1f);
+    EXPECT_FLOAT_EQ (font.getHorizontalScale(), 1.0f);
+    EXPECT_FALSE (font.isBold());
+    EXPECT_FALSE (font.isItalic());
+    EXPECT_EQ (font.getTypefaceName(), juce::Font::getDefaultSansSerifFontName());
+}
+
+TEST (CustomLookAndFeel, ComboBoxIsADarkPillWithItsTextOverTheWholeWidth)
+{
+    CustomLookAndFeel lookAndFeel;
+    juce::ComboBox box;
+    box.setSize (200, 20);
+
+    juce::Label label;
+    label.setJustificationType (juce::Justification::left);
+    lookAndFeel.positionComboBoxText (box, label);
+
+    EXPECT_EQ (label.getBounds(), juce::Rectangle<int> (1, 1, 200, 18));
+    EXPECT_FLOAT_EQ (label.getFont().getHeight(), 14.0f);
+    EXPECT_EQ (label.getJustificationType(), juce::Justification::centred);
+
+    juce::Image image (juce::Image::ARGB, 200, 20, true, juce::SoftwareImageType());
+    {
+        juce::Graphics g (image);
+        lookAndFeel.drawComboBox (g, 200, 20, true, 170, 0, 30, 20, box);
+    }
+
+    // Corner 10 makes round ends: (2, 2) lies outside them; a corner of 5 would fill it.
+    EXPECT_LT (image.getPixelAt (2, 2).getAlpha(), 40);
+    EXPECT_LT (image.getPixelAt (197, 17).getAlpha(), 40);
+    EXPECT_EQ (image.getPixelAt (10, 10), darkInkColour);
+    EXPECT_EQ (image.getPixelAt (100, 0), darkInkColour);
+
+    // No arrow, no outline: the whole button area is the same ink.
+    for (int x = 170; x < 188; ++x)
+        for (int y = 2; y < 18; ++y)
+            ASSERT_EQ (image.getPixelAt (x, y), darkInkColour) << x << ", " << y;
+}
+
+TEST (CustomLookAndFeel, StockWidgetsTakeThePalette)
+{
+    CustomLookAndFeel lookAndFeel;
+
+    EXPECT_EQ (lookAndFeel.findColour (juce::PopupMenu::backgroundColourId), backgroundColour);
+    EXPECT_EQ (lookAndFeel.findColour (juce::PopupMenu::highlightedBackgroundColourId).getARGB(), 0x8086cf7au);
+    EXPECT_EQ (lookAndFeel.findColour (juce::PopupMenu::textColourId), lightTextColour);
+    EXPECT_EQ (lookAndFeel.findColour (juce::PopupMenu::highlightedTextColourId), lightTextColour);
+    EXPECT_EQ (lookAndFeel.findColour (juce::AlertWindow::backgroundColourId), backgroundColour);
+    EXPECT_EQ (lookAndFeel.findColour (juce::AlertWindow::textColourId), greyTextColour);
+    EXPECT_EQ (lookAndFeel.findColour (juce::PropertyComponent::labelTextColourId).getARGB(), 0x8086cf7au);
+    EXPECT_EQ (lookAndFeel.findColour (juce::ScrollBar::thumbColourId), greyTextColour);
+    EXPECT_EQ (lookAndFeel.findColour (juce::ResizableWindow::backgroundColourId), backgroundColour);
+    EXPECT_EQ (lookAndFeel.findColour (juce::TextEditor::backgroundColourId), backgroundColour);
+    EXPECT_EQ (lookAndFeel.findColour (juce::ListBox::backgroundColourId), backgroundColour);
+    EXPECT_EQ (lookAndFeel.findColour (juce::TextButton::buttonColourId), backgroundColour);
+    EXPECT_EQ (lookAndFeel.findColour (juce::Label::textColourId), lightTextColour);
+
+    // Everything else stays as the dark scheme has it.
+    EXPECT_EQ (lookAndFeel.findColour (juce::TextEditor::textColourId),
+               juce::LookAndFeel_V4().findColour (juce::TextEditor::textColourId));
+}
+
+} // namespace
