@@ -1,0 +1,475 @@
+#!/usr/bin/env python3
+"""End-to-end scenarios of ov_installer, each its own test: python3 e2e.py SCENARIO.
+
+Pixel points are those of the 600-pixel face (one unit = 6 pixels) unless a scenario resizes the window."""
+
+import html
+import os
+import re
+import subprocess
+import sys
+import time
+import urllib.parse
+import zipfile
+
+from harness import (BACKGROUND, BLUE, GREEN, GREY_TEXT, LIGHT_TEXT, SCREEN, SOURCE_DIR, YELLOW, Failure, Shot,
+                     archive_entries, brightness, check, installed_entries, keep_screenshot, near, over_background,
+                     product_value, reads, session, tree_digest, wait_for)
+
+UNIT = 6
+ROWS = {"VST3": (24, 180, 270, 60), "CLAP": (306, 180, 270, 60), "AAX": (24, 252, 270, 60)}
+SELECT_ALL = (519, 147)
+INSTALL = (546, 471)
+EXTRAS = {"EULA": (54, 471), "MANUAL": (123, 471), "WEBSITE": (192, 471), "SUPPORT": (261, 471)}
+CLOSE = (552, 33)
+DISCORD, MAIL = (90, 120), (90, 240)
+SUCCESS_BOX = (24, 168, 552, 228)
+INSTALL_CAPTION = (440, 503, 160, 22)
+AWAY = (300, 570)          # on the help line: over the panel but over no control
+
+ROW_ABSENT = over_background(GREY_TEXT, 89)
+ROW_INSTALLED = over_background(BLUE, 230)
+ROW_NEEDS_UPDATE = over_background(YELLOW, 230)
+
+
+# -- reading the face ------------------------------------------------------------------------------------------
+def row_face(shot, name):
+    """The row's fill at two points that neither its icon, its text nor a selection outline covers."""
+    x, y, w, h = ROWS[name]
+    return shot.pixel(x + 4, y + h // 2), shot.pixel(x + w - 5, y + h - 5)
+
+
+def row_is(shot, name, colour):
+    return all(near(p, colour, 4) for p in row_face(shot, name))
+
+
+def row_selected(shot, name):
+    """A selected row has a yellow outline half a unit thick, centred on its edge."""
+    x, y, w, h = ROWS[name]
+    return near(shot.pixel(x - 1, y + h // 2), YELLOW, 40) and near(shot.pixel(x + w, y + h // 2), YELLOW, 40)
+
+
+def row_reads(shot, name, expected):
+    x, y, w, h = ROWS[name]
+    return reads(shot, (x + 66, y + 6, w - 64, h - 12), expected)
+
+
+def panel_shown(shot):
+    """The main panel's accent strip is visible (no overlay covers it)."""
+    return shot.count((0, 0, 600, 5), BLUE, 6) > 2500
+
+
+def finished(shot):
+    """The finished display: the rows are gone and the install icon is drawn large in the box."""
+    return not any(near(p, ROW_ABSENT, 4) or near(p, ROW_INSTALLED, 4) or near(p, ROW_NEEDS_UPDATE, 4)
+                   for name in ROWS for p in row_face(shot, name))
+
+
+def success_shown(shot):
+    return finished(shot) and shot.count((96, 240, 408, 84), GREEN, 10) > 300
+
+
+def expect_reads(shot, area, expected, what):
+    ok, text = reads(shot, area, expected)
+    check(ok, "%s should read %r, but reads %r" % (what, expected, text.strip()))
+
+
+def expect_row(shot, name, colour, text):
+    check(row_is(shot, name, colour), "%s row face is %s, expected %s" % (name, row_face(shot, name), colour))
+    ok, seen = row_reads(shot, name, text)
+    check(ok, "%s row should read %r, but reads %r" % (name, text, seen.strip()))
+
+
+def install_and_wait(run, timeout=120):
+    """Clicks INSTALL and waits for the finished display; returns (screenshot, seconds the window was blocked)."""
+    run.move(*INSTALL)
+    run.display.run("xdotool", "mousedown", "1", check=True)
+    time.sleep(0.05)
+    run.display.run("xdotool", "mouseup", "1", check=True)
+    clicked = time.monotonic()
+    shot = run.wait_for_shot(finished, timeout, "the finished display")
+    return shot, time.monotonic() - clicked
+
+
+def start_clean(start):
+    run = start()
+    run.move(*AWAY)
+    return run
+
+
+# -- scenarios -------------------------------------------------------------------------------------------------
+def scenario_shell():
+    with session() as (display, sandbox, start):
+        # Settings and folders in place, so that no run has anything of its own to write.
+        sandbox.write_settings(*(sandbox.default_folder(name) for name in ("VST3", "CLAP", "AAX")))
+        for name in ROWS:
+            os.makedirs(sandbox.default_folder(name))
+        run = start()
+        display.run("xdotool", "mousemove", "0", "0", check=True)
+        check(run.title() == "ov_installer", "window title is %r" % run.title())
+
+        x, y, w, h = run.geometry()
+        check((w, h) == (600, 600), "content is %dx%d, expected 600x600" % (w, h))
+        check(abs(x - (SCREEN[0] - w) // 2) <= 1 and abs(y - (SCREEN[1] - h) // 2) <= 1,
+              "window at (%d, %d) is not centred on the %dx%d screen" % (x, y, *SCREEN))
+        plain = run.wait_for_shot(panel_shown, 10, "the main panel")
+        files = tree_digest(sandbox.root)
+
+        # The whole window on the screen whatever its size.
+        run.move_window(0, 0)
+
+        for request, label in (((800, 700), "800x700"), ((500, 640), "500x640"), ((60, 60), "60x60")):
+            run.resize(*request)
+            size = wait_for(lambda: (lambda g: g[2:] if g[2] == g[3] and g[2] != 600 else None)(run.geometry()), 5)
+            _, _, w, h = run.geometry()
+            check(size is not None, "a resize to %s left the window at %dx%d: not square" % (label, w, h))
+            check(w >= 128, "a resize to %s made the window %dx%d, below 128" % (label, w, h))
+            run.resize(600, 600)
+            wait_for(lambda: run.geometry()[2:] == (600, 600), 5)
+
+        check(run.request_close() == 0, "closing the window did not end the program with code 0")
+
+        # Arguments of any kind change nothing: the same face, the same files.
+        run = start(["--uninstall", "/S", "-v", "C:\\Program Files\\x y", "--", "VST3"])
+        display.run("xdotool", "mousemove", "0", "0", check=True)
+        check(run.title() == "ov_installer", "with arguments the title is %r" % run.title())
+        check(run.geometry()[2:] == (600, 600), "with arguments the window is %dx%d" % run.geometry()[2:])
+        with_arguments = run.wait_for_shot(panel_shown, 10, "the main panel")
+        check(with_arguments.same_as(plain), "with arguments the face differs from the face without")
+        check(tree_digest(sandbox.root) == files, "with arguments the program changed files")
+        check(run.request_close() == 0, "closing the window did not end the program with code 0")
+
+
+def scenario_first_start():
+    with session() as (display, sandbox, start):
+        check(not os.path.exists(sandbox.maker_folder), "the sandbox starts with a maker folder")
+        run = start_clean(start)
+        shot = run.wait_for_shot(lambda s: row_is(s, "VST3", ROW_ABSENT), 10, "the format rows")
+
+        check(os.path.isfile(sandbox.settings_file), "no settings file at %s" % sandbox.settings_file)
+        with open(sandbox.settings_file, encoding="utf-8") as f:
+            text = f.read()
+        # The note's attribute name ends in a colon, which namespace-aware XML readers refuse: read it as text.
+        check(re.search(r"<Plugin_Manager_Settings\s", text) is not None, "no Plugin_Manager_Settings element")
+        attributes = {k: html.unescape(v) for k, v in re.findall(r'([\w:]+)="([^"]*)"', text)}
+        for key, name in (("VST3_Path", "VST3"), ("CLAP_Path", "CLAP"), ("AAX_Path", "AAX")):
+            check(attributes.get(key) == sandbox.default_folder(name),
+                  "%s is %r, expected %r" % (key, attributes.get(key), sandbox.default_folder(name)))
+        order = [text.index(key) for key in ("Important_Note:", "CLAP_Path", "VST3_Path", "AAX_Path")]
+        check(order == sorted(order), "settings attributes are not in the order note, CLAP, VST3, AAX")
+
+        for name in ROWS:
+            expect_row(shot, name, ROW_ABSENT, "NOT INSTALLED")
+            check(not row_selected(shot, name), "%s starts selected on a clean machine" % name)
+        keep_screenshot(shot, "e2e-first-start.png")
+        check(run.request_close() == 0, "closing did not end the program with code 0")
+
+
+def scenario_install_all():
+    with session() as (display, sandbox, start):
+        run = start_clean(start)
+        run.click(*SELECT_ALL)
+        run.move(*AWAY)
+        run.wait_for_shot(lambda s: all(row_selected(s, n) for n in ROWS), 5, "all three rows selected")
+
+        shot, blocked = install_and_wait(run)
+        print("INSTALL of all three formats blocked the window for %.2f s" % blocked)
+        check(success_shown(shot), "no green install icon in the finished display")
+        expect_reads(shot, (24, 330, 552, 72), "SUCCESS!", "the finished display")
+        keep_screenshot(shot, "e2e-installed.png")
+
+        for name, (archive, bundle, _) in sandbox.FORMATS.items():
+            expected = archive_entries(archive)
+            actual = installed_entries(sandbox.default_folder(name), bundle)
+            files = lambda entries: {k: v for k, v in entries.items() if v is not None}
+            check(files(actual) == files(expected), "%s bundle differs from its archive:\n  missing %s\n  extra %s" % (
+                name, sorted(set(files(expected).items()) - set(files(actual).items())),
+                sorted(set(files(actual).items()) - set(files(expected).items()))))
+            # Folders: the archive's own folder entries, and those its files lie in; no others.
+            folders = {k for k, v in expected.items() if v is None}
+            folders |= {p.rsplit("/", n)[0] + "/" for p in files(expected) for n in range(1, p.count("/") + 1)}
+            check({k for k, v in actual.items() if v is None} == folders - {bundle + "/"},
+                  "%s bundle has other folders than its archive" % name)
+            leftovers = [f for f in os.listdir(sandbox.default_folder(name)) if f != bundle]
+            check(not leftovers, "%s install folder holds more than the bundle: %s" % (name, leftovers))
+        check(run.request_close() == 0, "closing did not end the program with code 0")
+
+
+def scenario_restart():
+    with session() as (display, sandbox, start):
+        run = start_clean(start)
+        run.click(*SELECT_ALL)
+        shot, _ = install_and_wait(run)
+        check(success_shown(shot), "the install before the restart did not succeed")
+        check(run.request_close() == 0, "closing did not end the program with code 0")
+
+        run = start_clean(start)
+        shot = run.wait_for_shot(lambda s: row_is(s, "VST3", ROW_INSTALLED), 10, "the VST3 row in blue")
+        expect_row(shot, "VST3", ROW_INSTALLED, "v3.1.10.0 INSTALLED")
+        expect_row(shot, "CLAP", ROW_INSTALLED, "INSTALLED")
+        check("v3" not in row_reads(shot, "CLAP", "")[1].lower(), "the CLAP row shows a version")
+        expect_row(shot, "AAX", ROW_INSTALLED, "v3.1.10.0 INSTALLED")
+        for name in ROWS:
+            check(row_selected(shot, name), "%s does not start selected after the restart" % name)
+        keep_screenshot(shot, "e2e-restart.png")
+        check(run.request_close() == 0, "closing did not end the program with code 0")
+
+
+def scenario_needs_update():
+    with session() as (display, sandbox, start):
+        for name in ROWS:
+            sandbox.install(name)
+        module = os.path.join(sandbox.bundle("VST3"), "Contents", "x86_64-win", "Tavrin3.vst3")
+        with open(os.path.join(SOURCE_DIR, "tests", "fixtures", "pe", "v3.1.9.0-x64.dll"), "rb") as old:
+            older = old.read()
+        with open(module, "wb") as f:
+            f.write(older)
+
+        run = start_clean(start)
+        shot = run.wait_for_shot(lambda s: row_is(s, "VST3", ROW_NEEDS_UPDATE), 10, "the VST3 row in yellow")
+        expect_row(shot, "VST3", ROW_NEEDS_UPDATE, "v3.1.9.0 NEEDS UPDATE")
+        expect_row(shot, "AAX", ROW_INSTALLED, "v3.1.10.0 INSTALLED")
+
+        # Only VST3 goes through the run.
+        others = {name: tree_digest(sandbox.bundle(name)) for name in ("CLAP", "AAX")}
+        run.click(*ROWS["CLAP"][:2])
+        run.click(*ROWS["AAX"][:2])
+        run.move(*AWAY)
+        run.wait_for_shot(lambda s: row_selected(s, "VST3") and not row_selected(s, "CLAP")
+                          and not row_selected(s, "AAX"), 5, "only VST3 selected")
+        shot, _ = install_and_wait(run)
+        check(success_shown(shot), "updating VST3 did not end in SUCCESS!")
+
+        with zipfile.ZipFile(os.path.join(SOURCE_DIR, "resources", "vst3.zip")) as archive:
+            shipped = archive.read("Tavrin3.vst3\\Contents\\x86_64-win\\Tavrin3.vst3")
+        with open(module, "rb") as f:
+            check(f.read() == shipped, "the VST3 module is not the shipped one after the update")
+        for name, digest in others.items():
+            check(tree_digest(sandbox.bundle(name)) == digest, "%s changed though it was not selected" % name)
+        check(run.request_close() == 0, "closing did not end the program with code 0")
+
+        run = start_clean(start)
+        shot = run.wait_for_shot(lambda s: row_is(s, "VST3", ROW_INSTALLED), 10, "the VST3 row in blue")
+        expect_row(shot, "VST3", ROW_INSTALLED, "v3.1.10.0 INSTALLED")
+        check(run.request_close() == 0, "closing did not end the program with code 0")
+
+
+def scenario_shift_uninstall():
+    with session() as (display, sandbox, start):
+        for name in ROWS:
+            sandbox.install(name)
+        clap = tree_digest(sandbox.bundle("CLAP"))
+
+        run = start_clean(start)
+        run.click(*ROWS["CLAP"][:2])
+        run.move(*AWAY)
+        before = run.wait_for_shot(lambda s: row_selected(s, "VST3") and row_selected(s, "AAX")
+                                   and not row_selected(s, "CLAP"), 5, "VST3 and AAX selected")
+        expect_reads(before, INSTALL_CAPTION, "INSTALL", "the caption without Shift")
+
+        caption = lambda s: [s.pixel(x, y) for x, y, _ in s.region(*INSTALL_CAPTION)]
+        run.key_down("shift")
+        try:
+            held = run.wait_for_shot(lambda s: caption(s) != caption(before), 5, "the caption to change with Shift")
+            expect_reads(held, INSTALL_CAPTION, "UNINSTALL", "the caption with Shift held")
+            keep_screenshot(held, "e2e-shift.png")
+
+            run.key_up("shift")
+            run.wait_for_shot(lambda s: caption(s) == caption(before), 5, "the caption back without Shift")
+            run.key_down("shift")
+            run.wait_for_shot(lambda s: caption(s) == caption(held), 5, "UNINSTALL again")
+            shot, _ = install_and_wait(run)
+        finally:
+            run.key_up("shift")
+
+        check(success_shown(shot), "the uninstall did not end in SUCCESS!")
+        for name in ("VST3", "AAX"):
+            check(not os.path.lexists(sandbox.bundle(name)), "%s bundle is still there" % name)
+            check(os.path.isdir(sandbox.default_folder(name)), "%s install folder was removed" % name)
+            check(os.listdir(sandbox.default_folder(name)) == [], "%s install folder is not empty" % name)
+        check(tree_digest(sandbox.bundle("CLAP")) == clap, "the CLAP bundle changed")
+        check(run.request_close() == 0, "closing did not end the program with code 0")
+
+
+def scenario_immutable_folder():
+    with session() as (display, sandbox, start):
+        locked = os.path.join(sandbox.drive, "Locked", "VST3")
+        sandbox.install("VST3", locked)
+        sandbox.write_settings(locked, sandbox.default_folder("CLAP"), sandbox.default_folder("AAX"))
+        bundle = sandbox.bundle("VST3", locked)
+        previous = tree_digest(bundle)
+        sandbox.make_immutable(locked)
+
+        run = start_clean(start)
+        shot = run.wait_for_shot(lambda s: row_selected(s, "VST3"), 10, "VST3 selected")
+        check(not row_selected(shot, "CLAP") and not row_selected(shot, "AAX"), "only VST3 should start selected")
+
+        shot, _ = install_and_wait(run)
+        run.move(*AWAY)
+        shot = run.shot()
+        keep_screenshot(shot, "e2e-failed.png")
+        check(not success_shown(shot), "a failed VST3 install shows the green success icon")
+        expect_reads(shot, (24, 330, 552, 72), "FAILED", "the finished display")
+        expect_reads(shot, (24, 168, 552, 72), "VST3:", "the failure details")
+
+        check(tree_digest(bundle) == previous, "the previous VST3 bundle was changed")
+        check(sorted(os.listdir(locked)) == ["Tavrin3.vst3"], "the locked folder holds %s" % os.listdir(locked))
+        check(run.request_close() == 0, "closing did not end the program with code 0")
+
+
+def scenario_overlays_links():
+    with session() as (display, sandbox, start):
+        run = start_clean(start)
+        clean = run.wait_for_shot(lambda s: row_is(s, "VST3", ROW_ABSENT), 10, "the format rows")
+
+        # The licence covers the panel.
+        run.click(*EXTRAS["EULA"])
+        run.move(*AWAY)
+        eula = run.wait_for_shot(lambda s: not panel_shown(s), 5, "the licence overlay")
+        expect_reads(eula, (18, 12, 420, 32), "LICENSE AGREEMENT", "the licence heading")
+        expect_reads(eula, (24, 72, 552, 60), "ORVELLA, INC. END-USER LICENSE AGREEMENT", "the licence text")
+        check(all(near(eula.pixel(x, 3), BACKGROUND, 1) for x in (10, 300, 590)), "the accent strip shows through")
+
+        # Hovering the close control lights it.
+        ring = (538, 19, 28, 28)
+        rest = max(brightness(p) for _, _, p in eula.region(*ring))
+        run.move(*CLOSE)
+        lit = run.wait_for_shot(lambda s: max(brightness(p) for _, _, p in s.region(*ring)) > rest + 40, 5,
+                                "the close control to light up under the pointer")
+        keep_screenshot(lit, "e2e-eula.png")
+
+        # Clicks on the places of the panel's controls reach the licence, not the panel.
+        run.click(*SELECT_ALL)
+        run.click(*INSTALL)
+        run.click(*ROWS["VST3"][:2])
+        run.click(*CLOSE)
+        run.move(*AWAY)
+        back = run.wait_for_shot(panel_shown, 5, "the main panel after closing the licence")
+        for name in ROWS:
+            check(row_is(back, name, ROW_ABSENT) and not row_selected(back, name),
+                  "%s changed under the licence overlay" % name)
+        check(not any(os.path.exists(sandbox.bundle(n)) for n in ROWS), "a click under the licence installed")
+
+        # The support overlay.
+        run.click(*EXTRAS["SUPPORT"])
+        run.move(*AWAY)
+        support = run.wait_for_shot(lambda s: not panel_shown(s), 5, "the support overlay")
+        expect_reads(support, (54, 48, 300, 48), "DISCORD", "the community heading")
+        expect_reads(support, (54, 168, 300, 48), "E-MAIL", "the e-mail heading")
+        about = (60, 390, 480, 140)
+        expect_reads(support, about, "Orvella Plugin Manager v1.1.0", "the about text")
+        expect_reads(support, about, sandbox.settings_file.replace(sandbox.root, "").lstrip("/"),
+                     "the about text's settings file")
+        expect_reads(support, about, os.path.basename(sandbox.root), "the about text's sandbox")
+        run.move(*DISCORD)
+        hover = run.wait_for_shot(lambda s: near(s.pixel(63, 120), over_background(GREY_TEXT, 191), 4), 5,
+                                  "the community face lit under the pointer")
+        check(near(hover.pixel(63, 240), over_background(GREY_TEXT, 128), 4), "the e-mail face is not at rest")
+        keep_screenshot(hover, "e2e-support.png")
+
+        expected = [product_value("communityInvite")]
+        run.click(*DISCORD)
+        run.click(*MAIL)
+        check(wait_for(lambda: len(sandbox.opened_links()) >= 2, 10), "the links did not reach the browser: %s"
+              % sandbox.opened_links())
+        check(sandbox.opened_links()[0] == expected[0], "DISCORD opened %r" % sandbox.opened_links()[0])
+        check_mail_link(sandbox.opened_links()[1])
+        check(not panel_shown(run.shot()), "a link closed the support overlay")
+
+        run.click(*CLOSE)
+        run.move(*AWAY)
+        run.wait_for_shot(panel_shown, 5, "the main panel after closing the support overlay")
+
+        run.click(*EXTRAS["MANUAL"])
+        run.click(*EXTRAS["WEBSITE"])
+        check(wait_for(lambda: len(sandbox.opened_links()) >= 4, 10), "MANUAL and WEBSITE did not reach the browser")
+        check(sandbox.opened_links()[2:] == [product_value("manualAddress"), product_value("productPageAddress")],
+              "MANUAL and WEBSITE opened %s" % sandbox.opened_links()[2:])
+        check(run.shot().same_as(clean) or row_is(run.shot(), "VST3", ROW_ABSENT), "the panel changed")
+        check(run.request_close() == 0, "closing did not end the program with code 0")
+
+
+def check_mail_link(link):
+    address = product_value("supportEmailAddress")
+    check(link.startswith("mailto:%s?subject=" % address), "MAIL opened %r" % link)
+    check(not re.search(r"[\s\"'$`\\]", link), "the mail link holds unescaped characters: %r" % link)
+    query = dict(item.split("=", 1) for item in link.split("?", 1)[1].split("&"))
+    check(sorted(query) == ["body", "subject"], "the mail link has parameters %s" % sorted(query))
+    check(urllib.parse.unquote(query["subject"]) == "Tavrin3 help", "subject %r" % query["subject"])
+
+    with open("/proc/cpuinfo") as f:
+        cpu = next((line.split(":", 1)[1].strip() for line in f if line.startswith("model name")), "")
+    body = ("Product: Tavrin3 3.1.10\nOperating System: Linux\nDevice: \nCPU: %s\n\n"
+            "Your problem, and the steps to recreate it, if possible:\n" % cpu)
+    check(urllib.parse.unquote(query["body"]) == body, "body %r, expected %r"
+          % (urllib.parse.unquote(query["body"]), body))
+
+
+def scenario_resize():
+    def features(shot, u):
+        """Ink boxes of texts whose places and sizes scale with the unit: the product heading, FORMATS, EXTRAS."""
+        grey = lambda p: near(p, GREY_TEXT, 40)
+        return [shot.ink_bounds((0, round(top * u), round(50 * u), round(height * u)), grey)
+                for top, height in ((8, 9), (22, 4.5), (66, 4.5))]
+
+    def scaled(box, factor):
+        return tuple(v * factor for v in box)
+
+    with session() as (display, sandbox, start):
+        run = start_clean(start)
+        reference = features(run.wait_for_shot(panel_shown, 10, "the main panel"), UNIT)
+        check(all(reference), "the 600-pixel face lacks its headings: %s" % reference)
+        run.move_window(0, 0)
+
+        for request in ((800, 700), (1000, 1000)):
+            run.resize(*request)
+            geometry = wait_for(lambda: (lambda g: g if g[2] != 600 and g[2] == g[3] else None)(run.geometry()), 5)
+            _, _, w, h = run.geometry()
+            check(geometry is not None, "a resize to %dx%d left the window at %dx%d: not square" % (*request, w, h))
+
+            u = w / 100
+            shot = run.wait_for_shot(lambda s: s.width == w and near(s.pixel(w // 2, int(u) - 1), BLUE, 6)
+                                     and near(s.pixel(w // 2, int(u) + 1), BACKGROUND, 2), 5,
+                                     "the face redrawn at %d pixels, accent strip one unit high" % w)
+            keep_screenshot(shot, "e2e-resized-%d.png" % w)
+
+            vst3 = (round(4 * u), round(30 * u), round(45 * u), round(10 * u))
+            check(near(shot.pixel(vst3[0] + 4, vst3[1] + vst3[3] // 2), ROW_ABSENT, 4)
+                  and near(shot.pixel(vst3[0] - 3, vst3[1] + vst3[3] // 2), BACKGROUND, 2)
+                  and near(shot.pixel(vst3[0] + vst3[2] - 4, vst3[1] + 4), ROW_ABSENT, 4)
+                  and near(shot.pixel(vst3[0] + vst3[2] + 3, vst3[1] + 4), BACKGROUND, 2),
+                  "the VST3 row is not at %s" % (vst3,))
+            install = (round(86 * u), round(73.5 * u), round(10 * u), round(10 * u))
+            check(near(shot.pixel(install[0] + 3, install[1] + install[3] // 2), over_background(GREY_TEXT, 128), 4)
+                  and near(shot.pixel(install[0] - 3, install[1] + 3), BACKGROUND, 2),
+                  "the INSTALL face is not at %s" % (install,))
+            for before, after in zip(reference, features(shot, u)):
+                expected = scaled(before, u / UNIT)
+                check(after is not None and all(abs(a - e) <= 0.5 * u for a, e in zip(after, expected)),
+                      "a heading at %s on the 600-pixel face is at %s at %d pixels, expected about %s"
+                      % (before, after, w, tuple(round(v) for v in expected)))
+        check(run.request_close() == 0, "closing did not end the program with code 0")
+
+
+SCENARIOS = {
+    "shell": scenario_shell,
+    "1_first_start": scenario_first_start,
+    "2_install_all": scenario_install_all,
+    "3_restart": scenario_restart,
+    "4_needs_update": scenario_needs_update,
+    "5_shift_uninstall": scenario_shift_uninstall,
+    "6_immutable_folder": scenario_immutable_folder,
+    "7_overlays_links": scenario_overlays_links,
+    "8_resize": scenario_resize,
+}
+
+if __name__ == "__main__":
+    if len(sys.argv) != 2 or sys.argv[1] not in SCENARIOS:
+        sys.exit("usage: e2e.py %s" % " | ".join(SCENARIOS))
+    started = time.monotonic()
+    try:
+        SCENARIOS[sys.argv[1]]()
+    except Failure as failure:
+        print("FAILED: %s" % failure)
+        sys.exit(1)
+    print("passed in %.1f s" % (time.monotonic() - started))
