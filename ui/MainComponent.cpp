@@ -73,10 +73,6 @@ MainComponent::MainComponent (std::shared_ptr<const ov::Host> hostToUse)
 {
     juce::Desktop::getInstance().setDefaultLookAndFeel (&customLookAndFeel);
 
-    layoutUnit = 9.0f;
-    uninstallMode = false;
-    installFinished = false;
-
     formatIcons[0] = parseIcon (BinaryData::icon_vst3_svg, BinaryData::icon_vst3_svgSize, true);
     formatIcons[1] = parseIcon (BinaryData::icon_clap_svg, BinaryData::icon_clap_svgSize, true);
     formatIcons[2] = parseIcon (BinaryData::icon_aax_svg, BinaryData::icon_aax_svgSize, true);
