@@ -6,13 +6,14 @@ Pixel points are those of the 600-pixel face (one unit = 6 pixels) unless a scen
 import html
 import os
 import re
-import subprocess
 import sys
 import time
 import urllib.parse
 import zipfile
 
-from harness import (BACKGROUND, BLUE, GREEN, GREY_TEXT, LIGHT_TEXT, SCREEN, SOURCE_DIR, YELLOW, Failure, Shot,
+sys.dont_write_bytecode = True  # run from the source tree: leave no cache there
+
+from harness import (BACKGROUND, BLUE, GREEN, GREY_TEXT, SCREEN, SOURCE_DIR, YELLOW, Failure,
                      archive_entries, brightness, check, installed_entries, keep_screenshot, near, over_background,
                      product_value, reads, session, tree_digest, wait_for)
 
@@ -23,7 +24,6 @@ INSTALL = (546, 471)
 EXTRAS = {"EULA": (54, 471), "MANUAL": (123, 471), "WEBSITE": (192, 471), "SUPPORT": (261, 471)}
 CLOSE = (552, 33)
 DISCORD, MAIL = (90, 120), (90, 240)
-SUCCESS_BOX = (24, 168, 552, 228)
 INSTALL_CAPTION = (440, 503, 160, 22)
 AWAY = (300, 570)          # on the help line: over the panel but over no control
 
@@ -174,6 +174,8 @@ def scenario_install_all():
 
         shot, blocked = install_and_wait(run)
         print("INSTALL of all three formats blocked the window for %.2f s" % blocked)
+        run.move(*AWAY)
+        shot = run.shot()
         check(success_shown(shot), "no green install icon in the finished display")
         expect_reads(shot, (24, 330, 552, 72), "SUCCESS!", "the finished display")
         keep_screenshot(shot, "e2e-installed.png")
@@ -320,7 +322,7 @@ def scenario_immutable_folder():
 def scenario_overlays_links():
     with session() as (display, sandbox, start):
         run = start_clean(start)
-        clean = run.wait_for_shot(lambda s: row_is(s, "VST3", ROW_ABSENT), 10, "the format rows")
+        run.wait_for_shot(lambda s: row_is(s, "VST3", ROW_ABSENT), 10, "the format rows")
 
         # The licence covers the panel.
         run.click(*EXTRAS["EULA"])
@@ -329,14 +331,14 @@ def scenario_overlays_links():
         expect_reads(eula, (18, 12, 420, 32), "LICENSE AGREEMENT", "the licence heading")
         expect_reads(eula, (24, 72, 552, 60), "ORVELLA, INC. END-USER LICENSE AGREEMENT", "the licence text")
         check(all(near(eula.pixel(x, 3), BACKGROUND, 1) for x in (10, 300, 590)), "the accent strip shows through")
+        keep_screenshot(eula, "e2e-eula.png")
 
         # Hovering the close control lights it.
         ring = (538, 19, 28, 28)
         rest = max(brightness(p) for _, _, p in eula.region(*ring))
         run.move(*CLOSE)
-        lit = run.wait_for_shot(lambda s: max(brightness(p) for _, _, p in s.region(*ring)) > rest + 40, 5,
-                                "the close control to light up under the pointer")
-        keep_screenshot(lit, "e2e-eula.png")
+        run.wait_for_shot(lambda s: max(brightness(p) for _, _, p in s.region(*ring)) > rest + 40, 5,
+                          "the close control to light up under the pointer")
 
         # Clicks on the places of the panel's controls reach the licence, not the panel.
         run.click(*SELECT_ALL)
@@ -354,6 +356,7 @@ def scenario_overlays_links():
         run.click(*EXTRAS["SUPPORT"])
         run.move(*AWAY)
         support = run.wait_for_shot(lambda s: not panel_shown(s), 5, "the support overlay")
+        keep_screenshot(support, "e2e-support.png")
         expect_reads(support, (54, 48, 300, 48), "DISCORD", "the community heading")
         expect_reads(support, (54, 168, 300, 48), "E-MAIL", "the e-mail heading")
         about = (60, 390, 480, 140)
@@ -361,18 +364,18 @@ def scenario_overlays_links():
         expect_reads(support, about, sandbox.settings_file.replace(sandbox.root, "").lstrip("/"),
                      "the about text's settings file")
         expect_reads(support, about, os.path.basename(sandbox.root), "the about text's sandbox")
+        check(near(support.pixel(63, 120), over_background(GREY_TEXT, 128), 4), "the community face is not at rest")
         run.move(*DISCORD)
         hover = run.wait_for_shot(lambda s: near(s.pixel(63, 120), over_background(GREY_TEXT, 191), 4), 5,
                                   "the community face lit under the pointer")
         check(near(hover.pixel(63, 240), over_background(GREY_TEXT, 128), 4), "the e-mail face is not at rest")
-        keep_screenshot(hover, "e2e-support.png")
 
-        expected = [product_value("communityInvite")]
         run.click(*DISCORD)
         run.click(*MAIL)
         check(wait_for(lambda: len(sandbox.opened_links()) >= 2, 10), "the links did not reach the browser: %s"
               % sandbox.opened_links())
-        check(sandbox.opened_links()[0] == expected[0], "DISCORD opened %r" % sandbox.opened_links()[0])
+        check(sandbox.opened_links()[0] == product_value("communityInvite"),
+              "DISCORD opened %r" % sandbox.opened_links()[0])
         check_mail_link(sandbox.opened_links()[1])
         check(not panel_shown(run.shot()), "a link closed the support overlay")
 
@@ -385,7 +388,7 @@ def scenario_overlays_links():
         check(wait_for(lambda: len(sandbox.opened_links()) >= 4, 10), "MANUAL and WEBSITE did not reach the browser")
         check(sandbox.opened_links()[2:] == [product_value("manualAddress"), product_value("productPageAddress")],
               "MANUAL and WEBSITE opened %s" % sandbox.opened_links()[2:])
-        check(run.shot().same_as(clean) or row_is(run.shot(), "VST3", ROW_ABSENT), "the panel changed")
+        check(row_is(run.shot(), "VST3", ROW_ABSENT), "a link changed the panel")
         check(run.request_close() == 0, "closing did not end the program with code 0")
 
 
