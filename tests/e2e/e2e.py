@@ -13,7 +13,7 @@ import zipfile
 
 sys.dont_write_bytecode = True  # run from the source tree: leave no cache there
 
-from harness import (BACKGROUND, BLUE, GREEN, GREY_TEXT, SCREEN, SOURCE_DIR, YELLOW, Failure,
+from harness import (BACKGROUND, BLUE, GREEN, GREY_TEXT, PATIENCE, SCREEN, SOURCE_DIR, YELLOW, Failure,
                      archive_entries, brightness, check, installed_entries, keep_screenshot, near, over_background,
                      product_value, reads, session, tree_digest, wait_for)
 
@@ -91,6 +91,12 @@ def install_and_wait(run, timeout=120):
     return shot, time.monotonic() - clicked
 
 
+def resized_square(run):
+    """The window's size once it has left 600 by 600 and is square again, else None."""
+    _, _, w, h = run.geometry()
+    return (w, h) if w == h != 600 else None
+
+
 def start_clean(start):
     run = start()
     run.move(*AWAY)
@@ -112,7 +118,7 @@ def scenario_shell():
         check((w, h) == (600, 600), "content is %dx%d, expected 600x600" % (w, h))
         check(abs(x - (SCREEN[0] - w) // 2) <= 1 and abs(y - (SCREEN[1] - h) // 2) <= 1,
               "window at (%d, %d) is not centred on the %dx%d screen" % (x, y, *SCREEN))
-        plain = run.wait_for_shot(panel_shown, 10, "the main panel")
+        plain = run.wait_for_shot(panel_shown, PATIENCE, "the main panel")
         files = tree_digest(sandbox.root)
 
         # The whole window on the screen whatever its size.
@@ -120,12 +126,12 @@ def scenario_shell():
 
         for request, label in (((800, 700), "800x700"), ((500, 640), "500x640"), ((60, 60), "60x60")):
             run.resize(*request)
-            size = wait_for(lambda: (lambda g: g[2:] if g[2] == g[3] and g[2] != 600 else None)(run.geometry()), 5)
+            size = wait_for(lambda: resized_square(run), PATIENCE)
             _, _, w, h = run.geometry()
             check(size is not None, "a resize to %s left the window at %dx%d: not square" % (label, w, h))
             check(w >= 128, "a resize to %s made the window %dx%d, below 128" % (label, w, h))
             run.resize(600, 600)
-            wait_for(lambda: run.geometry()[2:] == (600, 600), 5)
+            wait_for(lambda: run.geometry()[2:] == (600, 600), PATIENCE)
 
         check(run.request_close() == 0, "closing the window did not end the program with code 0")
 
@@ -134,7 +140,7 @@ def scenario_shell():
         display.run("xdotool", "mousemove", "0", "0", check=True)
         check(run.title() == "ov_installer", "with arguments the title is %r" % run.title())
         check(run.geometry()[2:] == (600, 600), "with arguments the window is %dx%d" % run.geometry()[2:])
-        with_arguments = run.wait_for_shot(panel_shown, 10, "the main panel")
+        with_arguments = run.wait_for_shot(panel_shown, PATIENCE, "the main panel")
         check(with_arguments.same_as(plain), "with arguments the face differs from the face without")
         check(tree_digest(sandbox.root) == files, "with arguments the program changed files")
         check(run.request_close() == 0, "closing the window did not end the program with code 0")
@@ -144,7 +150,7 @@ def scenario_first_start():
     with session() as (display, sandbox, start):
         check(not os.path.exists(sandbox.maker_folder), "the sandbox starts with a maker folder")
         run = start_clean(start)
-        shot = run.wait_for_shot(lambda s: row_is(s, "VST3", ROW_ABSENT), 10, "the format rows")
+        shot = run.wait_for_shot(lambda s: row_is(s, "VST3", ROW_ABSENT), PATIENCE, "the format rows")
 
         check(os.path.isfile(sandbox.settings_file), "no settings file at %s" % sandbox.settings_file)
         with open(sandbox.settings_file, encoding="utf-8") as f:
@@ -170,7 +176,7 @@ def scenario_install_all():
         run = start_clean(start)
         run.click(*SELECT_ALL)
         run.move(*AWAY)
-        run.wait_for_shot(lambda s: all(row_selected(s, n) for n in ROWS), 5, "all three rows selected")
+        run.wait_for_shot(lambda s: all(row_selected(s, n) for n in ROWS), PATIENCE, "all three rows selected")
 
         shot, blocked = install_and_wait(run)
         print("INSTALL of all three formats blocked the window for %.2f s" % blocked)
@@ -206,7 +212,7 @@ def scenario_restart():
         check(run.request_close() == 0, "closing did not end the program with code 0")
 
         run = start_clean(start)
-        shot = run.wait_for_shot(lambda s: row_is(s, "VST3", ROW_INSTALLED), 10, "the VST3 row in blue")
+        shot = run.wait_for_shot(lambda s: row_is(s, "VST3", ROW_INSTALLED), PATIENCE, "the VST3 row in blue")
         expect_row(shot, "VST3", ROW_INSTALLED, "v3.1.10.0 INSTALLED")
         expect_row(shot, "CLAP", ROW_INSTALLED, "INSTALLED")
         check("v3" not in row_reads(shot, "CLAP", "")[1].lower(), "the CLAP row shows a version")
@@ -228,7 +234,7 @@ def scenario_needs_update():
             f.write(older)
 
         run = start_clean(start)
-        shot = run.wait_for_shot(lambda s: row_is(s, "VST3", ROW_NEEDS_UPDATE), 10, "the VST3 row in yellow")
+        shot = run.wait_for_shot(lambda s: row_is(s, "VST3", ROW_NEEDS_UPDATE), PATIENCE, "the VST3 row in yellow")
         expect_row(shot, "VST3", ROW_NEEDS_UPDATE, "v3.1.9.0 NEEDS UPDATE")
         expect_row(shot, "AAX", ROW_INSTALLED, "v3.1.10.0 INSTALLED")
 
@@ -238,7 +244,7 @@ def scenario_needs_update():
         run.click(*ROWS["AAX"][:2])
         run.move(*AWAY)
         run.wait_for_shot(lambda s: row_selected(s, "VST3") and not row_selected(s, "CLAP")
-                          and not row_selected(s, "AAX"), 5, "only VST3 selected")
+                          and not row_selected(s, "AAX"), PATIENCE, "only VST3 selected")
         shot, _ = install_and_wait(run)
         check(success_shown(shot), "updating VST3 did not end in SUCCESS!")
 
@@ -251,7 +257,7 @@ def scenario_needs_update():
         check(run.request_close() == 0, "closing did not end the program with code 0")
 
         run = start_clean(start)
-        shot = run.wait_for_shot(lambda s: row_is(s, "VST3", ROW_INSTALLED), 10, "the VST3 row in blue")
+        shot = run.wait_for_shot(lambda s: row_is(s, "VST3", ROW_INSTALLED), PATIENCE, "the VST3 row in blue")
         expect_row(shot, "VST3", ROW_INSTALLED, "v3.1.10.0 INSTALLED")
         check(run.request_close() == 0, "closing did not end the program with code 0")
 
@@ -266,20 +272,21 @@ def scenario_shift_uninstall():
         run.click(*ROWS["CLAP"][:2])
         run.move(*AWAY)
         before = run.wait_for_shot(lambda s: row_selected(s, "VST3") and row_selected(s, "AAX")
-                                   and not row_selected(s, "CLAP"), 5, "VST3 and AAX selected")
+                                   and not row_selected(s, "CLAP"), PATIENCE, "VST3 and AAX selected")
         expect_reads(before, INSTALL_CAPTION, "INSTALL", "the caption without Shift")
 
         caption = lambda s: [s.pixel(x, y) for x, y, _ in s.region(*INSTALL_CAPTION)]
         run.key_down("shift")
         try:
-            held = run.wait_for_shot(lambda s: caption(s) != caption(before), 5, "the caption to change with Shift")
+            held = run.wait_for_shot(lambda s: caption(s) != caption(before), PATIENCE,
+                                     "the caption to change with Shift")
             expect_reads(held, INSTALL_CAPTION, "UNINSTALL", "the caption with Shift held")
             keep_screenshot(held, "e2e-shift.png")
 
             run.key_up("shift")
-            run.wait_for_shot(lambda s: caption(s) == caption(before), 5, "the caption back without Shift")
+            run.wait_for_shot(lambda s: caption(s) == caption(before), PATIENCE, "the caption back without Shift")
             run.key_down("shift")
-            run.wait_for_shot(lambda s: caption(s) == caption(held), 5, "UNINSTALL again")
+            run.wait_for_shot(lambda s: caption(s) == caption(held), PATIENCE, "UNINSTALL again")
             shot, _ = install_and_wait(run)
         finally:
             run.key_up("shift")
@@ -303,7 +310,7 @@ def scenario_immutable_folder():
         sandbox.make_immutable(locked)
 
         run = start_clean(start)
-        shot = run.wait_for_shot(lambda s: row_selected(s, "VST3"), 10, "VST3 selected")
+        shot = run.wait_for_shot(lambda s: row_selected(s, "VST3"), PATIENCE, "VST3 selected")
         check(not row_selected(shot, "CLAP") and not row_selected(shot, "AAX"), "only VST3 should start selected")
 
         shot, _ = install_and_wait(run)
@@ -322,12 +329,12 @@ def scenario_immutable_folder():
 def scenario_overlays_links():
     with session() as (display, sandbox, start):
         run = start_clean(start)
-        run.wait_for_shot(lambda s: row_is(s, "VST3", ROW_ABSENT), 10, "the format rows")
+        run.wait_for_shot(lambda s: row_is(s, "VST3", ROW_ABSENT), PATIENCE, "the format rows")
 
         # The licence covers the panel.
         run.click(*EXTRAS["EULA"])
         run.move(*AWAY)
-        eula = run.wait_for_shot(lambda s: not panel_shown(s), 5, "the licence overlay")
+        eula = run.wait_for_shot(lambda s: not panel_shown(s), PATIENCE, "the licence overlay")
         expect_reads(eula, (18, 12, 420, 32), "LICENSE AGREEMENT", "the licence heading")
         expect_reads(eula, (24, 72, 552, 60), "ORVELLA, INC. END-USER LICENSE AGREEMENT", "the licence text")
         check(all(near(eula.pixel(x, 3), BACKGROUND, 1) for x in (10, 300, 590)), "the accent strip shows through")
@@ -337,7 +344,7 @@ def scenario_overlays_links():
         ring = (538, 19, 28, 28)
         rest = max(brightness(p) for _, _, p in eula.region(*ring))
         run.move(*CLOSE)
-        run.wait_for_shot(lambda s: max(brightness(p) for _, _, p in s.region(*ring)) > rest + 40, 5,
+        run.wait_for_shot(lambda s: max(brightness(p) for _, _, p in s.region(*ring)) > rest + 40, PATIENCE,
                           "the close control to light up under the pointer")
 
         # Clicks on the places of the panel's controls reach the licence, not the panel.
@@ -346,7 +353,7 @@ def scenario_overlays_links():
         run.click(*ROWS["VST3"][:2])
         run.click(*CLOSE)
         run.move(*AWAY)
-        back = run.wait_for_shot(panel_shown, 5, "the main panel after closing the licence")
+        back = run.wait_for_shot(panel_shown, PATIENCE, "the main panel after closing the licence")
         for name in ROWS:
             check(row_is(back, name, ROW_ABSENT) and not row_selected(back, name),
                   "%s changed under the licence overlay" % name)
@@ -355,7 +362,7 @@ def scenario_overlays_links():
         # The support overlay.
         run.click(*EXTRAS["SUPPORT"])
         run.move(*AWAY)
-        support = run.wait_for_shot(lambda s: not panel_shown(s), 5, "the support overlay")
+        support = run.wait_for_shot(lambda s: not panel_shown(s), PATIENCE, "the support overlay")
         keep_screenshot(support, "e2e-support.png")
         expect_reads(support, (54, 48, 300, 48), "DISCORD", "the community heading")
         expect_reads(support, (54, 168, 300, 48), "E-MAIL", "the e-mail heading")
@@ -366,13 +373,13 @@ def scenario_overlays_links():
         expect_reads(support, about, os.path.basename(sandbox.root), "the about text's sandbox")
         check(near(support.pixel(63, 120), over_background(GREY_TEXT, 128), 4), "the community face is not at rest")
         run.move(*DISCORD)
-        hover = run.wait_for_shot(lambda s: near(s.pixel(63, 120), over_background(GREY_TEXT, 191), 4), 5,
+        hover = run.wait_for_shot(lambda s: near(s.pixel(63, 120), over_background(GREY_TEXT, 191), 4), PATIENCE,
                                   "the community face lit under the pointer")
         check(near(hover.pixel(63, 240), over_background(GREY_TEXT, 128), 4), "the e-mail face is not at rest")
 
         run.click(*DISCORD)
         run.click(*MAIL)
-        check(wait_for(lambda: len(sandbox.opened_links()) >= 2, 10), "the links did not reach the browser: %s"
+        check(wait_for(lambda: len(sandbox.opened_links()) >= 2, PATIENCE), "the links did not reach the browser: %s"
               % sandbox.opened_links())
         check(sandbox.opened_links()[0] == product_value("communityInvite"),
               "DISCORD opened %r" % sandbox.opened_links()[0])
@@ -381,11 +388,12 @@ def scenario_overlays_links():
 
         run.click(*CLOSE)
         run.move(*AWAY)
-        run.wait_for_shot(panel_shown, 5, "the main panel after closing the support overlay")
+        run.wait_for_shot(panel_shown, PATIENCE, "the main panel after closing the support overlay")
 
         run.click(*EXTRAS["MANUAL"])
         run.click(*EXTRAS["WEBSITE"])
-        check(wait_for(lambda: len(sandbox.opened_links()) >= 4, 10), "MANUAL and WEBSITE did not reach the browser")
+        check(wait_for(lambda: len(sandbox.opened_links()) >= 4, PATIENCE),
+              "MANUAL and WEBSITE did not reach the browser")
         check(sandbox.opened_links()[2:] == [product_value("manualAddress"), product_value("productPageAddress")],
               "MANUAL and WEBSITE opened %s" % sandbox.opened_links()[2:])
         check(row_is(run.shot(), "VST3", ROW_ABSENT), "a link changed the panel")
@@ -420,19 +428,19 @@ def scenario_resize():
 
     with session() as (display, sandbox, start):
         run = start_clean(start)
-        reference = features(run.wait_for_shot(panel_shown, 10, "the main panel"), UNIT)
+        reference = features(run.wait_for_shot(panel_shown, PATIENCE, "the main panel"), UNIT)
         check(all(reference), "the 600-pixel face lacks its headings: %s" % reference)
         run.move_window(0, 0)
 
         for request in ((800, 700), (1000, 1000)):
             run.resize(*request)
-            geometry = wait_for(lambda: (lambda g: g if g[2] != 600 and g[2] == g[3] else None)(run.geometry()), 5)
+            geometry = wait_for(lambda: resized_square(run), PATIENCE)
             _, _, w, h = run.geometry()
             check(geometry is not None, "a resize to %dx%d left the window at %dx%d: not square" % (*request, w, h))
 
             u = w / 100
             shot = run.wait_for_shot(lambda s: s.width == w and near(s.pixel(w // 2, int(u) - 1), BLUE, 6)
-                                     and near(s.pixel(w // 2, int(u) + 1), BACKGROUND, 2), 5,
+                                     and near(s.pixel(w // 2, int(u) + 1), BACKGROUND, 2), PATIENCE,
                                      "the face redrawn at %d pixels, accent strip one unit high" % w)
             keep_screenshot(shot, "e2e-resized-%d.png" % w)
 

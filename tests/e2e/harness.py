@@ -21,6 +21,9 @@ XTOOL = os.environ.get("OV_E2E_XTOOL", "")
 SOURCE_DIR = os.environ.get("OV_SOURCE_DIR", os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..")))
 OUTPUT_DIR = os.environ.get("OV_E2E_OUTPUT", os.path.join(tempfile.gettempdir(), "ov-e2e-output"))
 SCREEN = (1280, 1024)
+# How long the program may take to show the effect of an action; generous for a loaded machine, and only
+# spent in full when something is wrong.
+PATIENCE = 20
 
 # The palette, as the panels paint it.
 BACKGROUND = (0x11, 0x11, 0x11)
@@ -309,7 +312,7 @@ class Installer:
         self.window = wait_for(self._find_window, 30, 0.1)
         check(self.window is not None, "the program opened no window:\n" + self.output())
         # The first paint follows the mapping of the window.
-        wait_for(lambda: self.shot().count((0, 0, 100, 3), BLUE, 8) > 200 or None, 10)
+        wait_for(lambda: self.shot().count((0, 0, 100, 3), BLUE, 8) > 200 or None, PATIENCE)
 
     def _find_window(self):
         if self.process.poll() is not None:
@@ -339,7 +342,7 @@ class Installer:
         check(result.returncode == 0, "no screenshot: %s" % result.stderr.decode(errors="replace"))
         return Shot(result.stdout)
 
-    def wait_for_shot(self, predicate, timeout=10, what="the expected face"):
+    def wait_for_shot(self, predicate, timeout=PATIENCE, what="the expected face"):
         """The first screenshot that passes the predicate."""
         last = []
 
@@ -375,7 +378,8 @@ class Installer:
 
     def move_window(self, x, y):
         self.display.run("xdotool", "windowmove", self.window, str(x), str(y), check=True)
-        check(wait_for(lambda: self.geometry()[:2] == (x, y), 5), "the window did not move to (%d, %d)" % (x, y))
+        check(wait_for(lambda: self.geometry()[:2] == (x, y), PATIENCE),
+              "the window did not move to (%d, %d)" % (x, y))
 
     def resize(self, width, height):
         self.display.run("xdotool", "windowsize", self.window, str(width), str(height), check=True)
