@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 #include <iterator>
+#include <regex>
 #include <vector>
 
 namespace
@@ -33,45 +33,22 @@ std::string versionOf (const Bytes& bytes)
 /** Empty, or four dot-separated decimal numbers of 16 bits each. */
 bool isVersionOrEmpty (const std::string& text)
 {
-    if (text.empty())
-        return true;
+    static const std::regex version (R"((\d{1,5})\.(\d{1,5})\.(\d{1,5})\.(\d{1,5}))");
+    std::smatch parts;
 
-    int parts = 0;
-    size_t start = 0;
-
-    for (;;)
-    {
-        const auto dot = std::min (text.find ('.', start), text.size());
-        const auto part = text.substr (start, dot - start);
-
-        if (part.empty() || part.size() > 5 || part.find_first_not_of ("0123456789") != std::string::npos
-             || std::stoul (part) > 0xffff)
-            return false;
-
-        ++parts;
-
-        if (dot == text.size())
-            return parts == 4;
-
-        start = dot + 1;
-    }
+    return text.empty()
+        || (std::regex_match (text, parts, version)
+            && std::all_of (parts.begin() + 1, parts.end(), [] (const auto& p) { return std::stoul (p.str()) <= 0xffff; }));
 }
 
-uint32_t get32 (const Bytes& b, size_t at)
-{
-    return (uint32_t) b[at] | (uint32_t) b[at + 1] << 8 | (uint32_t) b[at + 2] << 16 | (uint32_t) b[at + 3] << 24;
-}
+uint32_t get16 (const Bytes& b, size_t at)  { return (uint32_t) (b[at] | b[at + 1] << 8); }
+uint32_t get32 (const Bytes& b, size_t at)  { return get16 (b, at) | get16 (b, at + 2) << 16; }
 
-void put16 (Bytes& b, size_t at, uint32_t value)
+/** Writes the low width bytes of value, little-endian. */
+void put (Bytes& b, size_t at, uint32_t value, size_t width)
 {
-    b[at] = (unsigned char) value;
-    b[at + 1] = (unsigned char) (value >> 8);
-}
-
-void put32 (Bytes& b, size_t at, uint32_t value)
-{
-    put16 (b, at, value);
-    put16 (b, at + 2, value >> 16);
+    for (size_t i = 0; i < width; ++i)
+        b[at + i] = (unsigned char) (value >> (8 * i));
 }
 
 /** Where the fields of a fixture live, found the way the reader finds them. */
@@ -80,15 +57,11 @@ struct Layout
     explicit Layout (const Bytes& b)
     {
         nt = get32 (b, 0x3c);
-        const auto optionalSize = (size_t) (b[nt + 20] | b[nt + 21] << 8);
-        const auto pe32Plus = b[nt + 24] == 0x0b && b[nt + 25] == 0x02;
-        resourceDataDirectory = nt + 24 + (pe32Plus ? 112u : 96u) + 2 * 8;
-        sectionTable = nt + 24 + optionalSize;
-
+        resourceDataDirectory = nt + 24 + (get16 (b, nt + 24) == 0x20b ? 112u : 96u) + 2 * 8;
+        sectionTable = nt + 24 + get16 (b, nt + 20);
         const auto resourceRva = get32 (b, resourceDataDirectory);
-        const auto sections = (size_t) (b[nt + 6] | b[nt + 7] << 8);
 
-        for (size_t i = 0; i < sections; ++i)
+        for (size_t i = 0; i < get16 (b, nt + 6); ++i)
         {
             const auto h = sectionTable + i * 40;
             const auto va = get32 (b, h + 12);
@@ -131,27 +104,20 @@ struct CountingSource final : ov::PeByteSource
     size_t bytesRead = 0, reads = 0;
 };
 
-class TempFolder
+/** A folder of the test's own, removed afterwards. */
+struct TempFolder
 {
-public:
-    TempFolder()
-        : path (fs::temp_directory_path() / ("ov_pe_" + std::to_string (::testing::UnitTest::GetInstance()->random_seed())
-                                               + "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name()))
-    {
-        fs::remove_all (path);
-        fs::create_directories (path);
-    }
-
-    ~TempFolder() { std::error_code e; fs::remove_all (path, e); }
+    TempFolder()   { fs::remove_all (path); fs::create_directories (path); }
+    ~TempFolder()  { std::error_code ignored; fs::remove_all (path, ignored); }
 
     fs::path write (const std::string& name, const Bytes& bytes) const
     {
-        const auto file = path / name;
-        std::ofstream (file, std::ios::binary).write (reinterpret_cast<const char*> (bytes.data()), (std::streamsize) bytes.size());
-        return file;
+        std::ofstream (path / name, std::ios::binary).write ((const char*) bytes.data(), (std::streamsize) bytes.size());
+        return path / name;
     }
 
-    const fs::path path;
+    const fs::path path = fs::temp_directory_path() / ("ov_pe_" + std::to_string (::testing::UnitTest::GetInstance()->random_seed())
+                                                        + "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
 };
 
 //==============================================================================
@@ -214,8 +180,6 @@ TEST (PeVersionReader, ReadsTheSameFewBytesWhateverTheModuleSize)
     // Through a real file as well.
     TempFolder temp;
     EXPECT_EQ (ov::readPeFileVersion (temp.write ("big.dll", big).string()), "3.1.10.0");
-
-    std::cout << "[ bytes read ] " << smallSource.bytesRead << " in " << smallSource.reads << " reads\n";
 }
 
 //==============================================================================
@@ -265,35 +229,35 @@ TEST (PeVersionReaderDamage, HugeOffsetsAndCountsGiveNothing)
     const auto resourceDirEntries = l.resourceRoot + 12;
     const auto dataEntry = l.dataEntry;
 
-    struct Patch { const char* what; size_t at; uint32_t value; bool wide; };
+    struct Patch { const char* what; size_t at; uint32_t value; size_t width; };
     const Patch patches[] = {
-        { "e_lfanew far beyond the end", 0x3c, 0xfffffff0u, true },
-        { "e_lfanew near the end", 0x3c, (uint32_t) module.size() - 8, true },
-        { "too many sections", l.nt + 6, 0xffff, false },
-        { "no sections", l.nt + 6, 0, false },
-        { "huge optional header", l.nt + 20, 0xffff, false },
-        { "optional header too short for the data directory", l.nt + 20, 0x70, false },
-        { "unknown optional header magic", l.nt + 24, 0x0107, false },
-        { "too few data directories", l.resourceDataDirectory - 20, 2, true },
-        { "no resource directory", l.resourceDataDirectory, 0, true },
-        { "resource directory beyond every section", l.resourceDataDirectory, 0xfffffff0u, true },
-        { "section raw offset huge", l.resourceSection + 20, 0xfffffe00u, true },
-        { "section address huge", l.resourceSection + 12, 0xfffff000u, true },
-        { "named entries everywhere", resourceDirEntries, 0xffff, false },
-        { "type entry counts huge", resourceDirEntries + 2, 0xffff, false },
-        { "type entry points back at the root", l.resourceRoot + 20, 0x80000000u, true },
-        { "type entry is a leaf", l.resourceRoot + 20, 0, true },
-        { "data entry beyond the section", dataEntry, 0xfffffff0u, true },
-        { "data entry size huge", dataEntry + 4, 0xffffffffu, true },
-        { "data entry size beyond the end of the file", dataEntry + 4, (uint32_t) (module.size() - l.versionBlock + 1), true },
-        { "data entry size too small", dataEntry + 4, 91, true },
-        { "block length beyond the data entry", l.versionBlock, 0xffff, false },
-        { "block length too short", l.versionBlock, 60, false },
-        { "value length too short", l.versionBlock + 2, 40, false },
-        { "value length beyond the block", l.versionBlock + 2, 0xfff0, false },
-        { "key misspelt", l.versionBlock + 6, 'W', false },
-        { "key not terminated", l.versionBlock + 36, 'X', false },
-        { "fixed info signature wrong", l.versionBlock + 40, 0xfeef04bcu, true },
+        { "e_lfanew far beyond the end", 0x3c, 0xfffffff0u, 4 },
+        { "e_lfanew near the end", 0x3c, (uint32_t) module.size() - 8, 4 },
+        { "too many sections", l.nt + 6, 0xffff, 2 },
+        { "no sections", l.nt + 6, 0, 2 },
+        { "huge optional header", l.nt + 20, 0xffff, 2 },
+        { "optional header too short for the data directory", l.nt + 20, 0x70, 2 },
+        { "unknown optional header magic", l.nt + 24, 0x0107, 2 },
+        { "too few data directories", l.resourceDataDirectory - 20, 2, 4 },
+        { "no resource directory", l.resourceDataDirectory, 0, 4 },
+        { "resource directory beyond every section", l.resourceDataDirectory, 0xfffffff0u, 4 },
+        { "section raw offset huge", l.resourceSection + 20, 0xfffffe00u, 4 },
+        { "section address huge", l.resourceSection + 12, 0xfffff000u, 4 },
+        { "named entries everywhere", resourceDirEntries, 0xffff, 2 },
+        { "type entry counts huge", resourceDirEntries + 2, 0xffff, 2 },
+        { "type entry points back at the root", l.resourceRoot + 20, 0x80000000u, 4 },
+        { "type entry is a leaf", l.resourceRoot + 20, 0, 4 },
+        { "data entry beyond the section", dataEntry, 0xfffffff0u, 4 },
+        { "data entry size huge", dataEntry + 4, 0xffffffffu, 4 },
+        { "data entry size beyond the end of the file", dataEntry + 4, (uint32_t) (module.size() - l.versionBlock + 1), 4 },
+        { "data entry size too small", dataEntry + 4, 91, 4 },
+        { "block length beyond the data entry", l.versionBlock, 0xffff, 2 },
+        { "block length too short", l.versionBlock, 60, 2 },
+        { "value length too short", l.versionBlock + 2, 40, 2 },
+        { "value length beyond the block", l.versionBlock + 2, 0xfff0, 2 },
+        { "key misspelt", l.versionBlock + 6, 'W', 2 },
+        { "key not terminated", l.versionBlock + 36, 'X', 2 },
+        { "fixed info signature wrong", l.versionBlock + 40, 0xfeef04bcu, 4 },
     };
 
     ASSERT_EQ (versionOf (module), "3.1.10.0");
@@ -301,13 +265,13 @@ TEST (PeVersionReaderDamage, HugeOffsetsAndCountsGiveNothing)
     for (const auto& p : patches)
     {
         auto damaged = module;
-        p.wide ? put32 (damaged, p.at, p.value) : put16 (damaged, p.at, p.value);
+        put (damaged, p.at, p.value, p.width);
         EXPECT_EQ (versionOf (damaged), "") << p.what;
     }
 
     // A section that claims more raw data than the file has still serves what the file does hold.
     auto overlong = module;
-    put32 (overlong, l.resourceSection + 16, 0xffffffffu);
+    put (overlong, l.resourceSection + 16, 0xffffffffu, 4);
     EXPECT_EQ (versionOf (overlong), "3.1.10.0");
 }
 
