@@ -403,6 +403,10 @@ class Installer:
 @contextlib.contextmanager
 def session():
     """A display and a sandbox for one scenario, removed afterwards whatever happens."""
+    missing = [tool for tool in ("Xvfb", "xdotool", "xwininfo", "import", "convert", "tesseract", "chattr")
+               if shutil.which(tool) is None]
+    check(not missing, "missing tools: %s (tools/install-deps.sh installs them)" % ", ".join(missing))
+    check(os.access(XTOOL, os.X_OK), "no xtool helper at OV_E2E_XTOOL=%r" % XTOOL)
     display = Display()
     sandbox = Sandbox()
     runs = []
