@@ -154,10 +154,18 @@ bool recoverInterruptedRun (const juce::File& bundle)
     return clear;
 }
 
-juce::Result unpackArchive (juce::ZipFile& archive, const std::vector<ZipEntryRecord>& records, const juce::File& targetFolder)
+juce::Result unpackArchive (const juce::MemoryBlock& archiveCopy, const juce::File& targetFolder)
 {
     const auto fail = [] (const char* reason) { return juce::Result::fail (reason); };
+    const auto catalogue = readZipCatalogue (archiveCopy.getData(), archiveCopy.getSize());
 
+    if (! catalogue)
+        return fail (failureReasons::archiveDamaged);
+
+    const auto& records = *catalogue;
+    juce::ZipFile archive (new juce::MemoryInputStream (archiveCopy, false), true);
+
+    // The framework finds the directory its own way; both readings must name the same entries.
     if (archive.getNumEntries() != (int) records.size())
         return fail (failureReasons::archiveDamaged);
 
@@ -201,7 +209,7 @@ juce::Result unpackArchive (juce::ZipFile& archive, const std::vector<ZipEntryRe
 }
 
 FormatOutcome installBundle (const juce::File& bundle, const void* archiveData, size_t archiveSize,
-                             const std::function<bool()>& readsBackAsInstalled)
+                             const UnpackStep& unpack, const std::function<bool()>& readsBackAsInstalled)
 {
     const BundleSiblings names (bundle);
 
@@ -226,12 +234,7 @@ FormatOutcome installBundle (const juce::File& bundle, const void* archiveData, 
         return failed (explainWriteFailure (installFolder, smallestWrite));
     }
 
-    const auto unpacked = [&]
-    {
-        juce::ZipFile archive (new juce::MemoryInputStream (*copy, false), true);
-        return unpackArchive (archive, *records, names.staging);
-    }();
-
+    const auto unpacked = unpack (*copy, names.staging);
     copy.reset();
 
     if (unpacked.failed())

@@ -44,18 +44,21 @@ namespace failureReasons
     False when a leftover is still there afterwards. */
 bool recoverInterruptedRun (const juce::File& bundle);
 
-/** Writes every entry of the archive below targetFolder with the framework's reader, and reads each
-    written file back against its record (size and CRC-32), since the reader itself checks neither what
-    it inflates nor what it writes. Stops at the first entry that fails; the error is a failure reason.
-    The records must be the archive's catalogue, entry for entry. */
-juce::Result unpackArchive (juce::ZipFile& archive, const std::vector<ZipEntryRecord>& records, const juce::File& targetFolder);
+/** Writes every entry of the archive copy below targetFolder with the framework's reader, reading the
+    copy in place, and reads each written file back against the archive's own record (size and CRC-32),
+    since the reader itself checks neither what it inflates nor what it writes. Stops at the first entry
+    that fails; the error is a failure reason. */
+juce::Result unpackArchive (const juce::MemoryBlock& archiveCopy, const juce::File& targetFolder);
+
+/** The step that writes an archive copy below a folder, as unpackArchive does. */
+using UnpackStep = std::function<juce::Result (const juce::MemoryBlock& archiveCopy, const juce::File& targetFolder)>;
 
 /** Replaces the bundle with the one in the archive, or leaves the old one as it was. The archive is
-    copied to memory, checked, unpacked into the staging folder and verified; only then is the old
-    bundle set aside, the new one moved in and the old one deleted. readsBackAsInstalled is asked once
-    the new bundle is in place; if it says no, the old bundle is put back. */
+    copied to memory and its entries checked; unpack writes the copy into the staging folder; only
+    then is the old bundle set aside, the new one moved in and the old one deleted. readsBackAsInstalled
+    is asked once the new bundle is in place; if it says no, the old bundle is put back. */
 FormatOutcome installBundle (const juce::File& bundle, const void* archiveData, size_t archiveSize,
-                             const std::function<bool()>& readsBackAsInstalled);
+                             const UnpackStep& unpack, const std::function<bool()>& readsBackAsInstalled);
 
 /** Moves the bundle aside and deletes it; a bundle that cannot be moved stays complete. A symbolic
     link is removed as a link. Nothing at the bundle path is no failure. */

@@ -69,9 +69,14 @@ void MainComponent::installSelectedFormats()
             return probeFormatStatus (index).installState == ov::InstallState::installed;
         };
 
+        const auto unpack = [this] (const juce::MemoryBlock& archiveCopy, const juce::File& stagingFolder)
+        {
+            return unpackArchive (archiveCopy, stagingFolder);
+        };
+
         lastOutcomes[i] = uninstallMode ? ov::uninstallBundle (getBundleFile (index))
                                         : ov::installBundle (getBundleFile (index), archive.data, (size_t) archive.size,
-                                                             readsBackAsInstalled);
+                                                             unpack, readsBackAsInstalled);
 
         formatSelected[i] = false;
     }
@@ -84,6 +89,11 @@ void MainComponent::installSelectedFormats()
             control->setVisible (false);
 
     repaint();
+}
+
+juce::Result MainComponent::unpackArchive (const juce::MemoryBlock& archiveCopy, const juce::File& targetFolder) const
+{
+    return ov::unpackArchive (archiveCopy, targetFolder);
 }
 
 void MainComponent::modifierKeysChanged (const juce::ModifierKeys& modifiers)

@@ -42,6 +42,10 @@ public:
     ov::FormatStatus probeFormatStatus (int index) const;
     void installSelectedFormats();
 
+    /** Writes the archive copy's entries below targetFolder and reads each written file back against
+        the archive's record; the error names the first failure in plain words. */
+    juce::Result unpackArchive (const juce::MemoryBlock& archiveCopy, const juce::File& targetFolder) const;
+
     /** Mends what a killed run left beside the format's bundle, then tells whether the bundle exists. */
     bool findBundleAfterRecovery (int index);
 

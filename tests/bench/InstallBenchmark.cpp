@@ -84,6 +84,16 @@ namespace
     };
 }
 
+/** The engine's install of the VST3 bundle, read back as the panel does. */
+ov::FormatOutcome installVst3 (const juce::File& bundle, const juce::MemoryBlock& archive, const ov::Host& host)
+{
+    return ov::installBundle (bundle, archive.getData(), archive.getSize(), ov::unpackArchive, [&]
+    {
+        return ov::probeBundle (bundle, bundle.getChildFile ("Contents/x86_64-win/Tavrin3.vst3"), "3.1.10", host)
+                   .installState == ov::InstallState::installed;
+    });
+}
+
 /** The child's part: the archive resident as the embedded one would be, then one install; prints how
     far the resident size rose above where it stood before, in KiB. */
 int measurePeakMemory (const juce::File& archiveFile, const juce::File& folder)
@@ -94,11 +104,7 @@ int measurePeakMemory (const juce::File& archiveFile, const juce::File& folder)
     const ov::SystemHost systemHost;
 
     const auto before = readStatusField ("/proc/self/status", "VmRSS:");
-    const auto outcome = ov::installBundle (bundle, archive.getData(), archive.getSize(), [&]
-    {
-        return ov::probeBundle (bundle, bundle.getChildFile ("Contents/x86_64-win/Tavrin3.vst3"), "3.1.10", systemHost)
-                   .installState == ov::InstallState::installed;
-    });
+    const auto outcome = installVst3 (bundle, archive, systemHost);
     const auto peak = readStatusField ("/proc/self/status", "VmHWM:");
 
     std::printf ("%lld\n", outcome.succeeded ? (long long) (peak - before) : -1LL);
@@ -134,13 +140,7 @@ int main (int argc, char** argv)
     const ov::SystemHost systemHost;
     const auto probeFile = bundle.getChildFile ("Contents/x86_64-win/Tavrin3.vst3");
 
-    const auto installOnce = [&]
-    {
-        return ov::installBundle (bundle, archive.getData(), archive.getSize(), [&]
-        {
-            return ov::probeBundle (bundle, probeFile, "3.1.10", systemHost).installState == ov::InstallState::installed;
-        });
-    };
+    const auto installOnce = [&] { return installVst3 (bundle, archive, systemHost); };
 
     std::vector<double> fresh, update, unzip;
 

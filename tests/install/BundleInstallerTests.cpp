@@ -34,7 +34,8 @@ namespace
 
         ov::FormatOutcome install (const juce::MemoryBlock& archive, bool readsBack = true)
         {
-            return ov::installBundle (bundle, archive.getData(), archive.getSize(), [readsBack] { return readsBack; });
+            return ov::installBundle (bundle, archive.getData(), archive.getSize(), ov::unpackArchive,
+                                     [readsBack] { return readsBack; });
         }
 
         /** An older bundle with a file the new archive lacks, and a neighbour that is not ours. */
