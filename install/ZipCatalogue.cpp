@@ -182,14 +182,15 @@ juce::Result checkBundleEntries (const std::vector<ZipEntryRecord>& entries, con
         (entry.isFolder() ? folders : files).insert (key);
     }
 
-    for (const auto& file : files)
-        for (auto parent = file; parent.containsChar ('/');)
-        {
-            parent = parent.upToLastOccurrenceOf ("/", false, false);
+    for (const auto* paths : { &files, &folders })
+        for (const auto& path : *paths)
+            for (auto parent = path; parent.containsChar ('/');)
+            {
+                parent = parent.upToLastOccurrenceOf ("/", false, false);
 
-            if (files.count (parent) > 0)
-                return juce::Result::fail (file + ": below a file");
-        }
+                if (files.count (parent) > 0)
+                    return juce::Result::fail (path + ": below a file");
+            }
 
     return juce::Result::ok();
 }

@@ -85,6 +85,8 @@ TEST (ZipCatalogue, AcceptsOnlyPlainPathsBelowTheOneBundle)
 
     EXPECT_TRUE (check (withExtra ({ "Tavrin3.vst3\\link", "/etc", false, 0xa1ed0000 })).failed());
     EXPECT_TRUE (check (withExtra ({ "Tavrin3.vst3\\Plugin.ico\\", {}, false })).failed());
+    EXPECT_TRUE (check (withExtra ({ "Tavrin3.vst3\\Plugin.ico\\sub\\", {}, false })).failed());
+    EXPECT_TRUE (check (ZipMaker().file ("Tavrin3.clap", "module").folder ("Tavrin3.clap\\x\\"), "Tavrin3.clap").failed());
     EXPECT_TRUE (check (ZipMaker().file ("Tavrin3.clap", "module").file ("Tavrin3.clap\\x", "y"), "Tavrin3.clap").failed());
     EXPECT_TRUE (check (ZipMaker(), "Tavrin3.clap").failed());
 
