@@ -54,6 +54,22 @@ public:
            #endif
         }
 
+        // X11 window managers are told only the size limits, never the ratio, and sizes set while the window
+        // handles the server's report of a resize are not sent back: put every outside resize through the
+        // constrainer once that report has been handled.
+        void resized() override
+        {
+            DocumentWindow::resized();
+
+           #if ! JUCE_WINDOWS && ! JUCE_MAC
+            juce::MessageManager::callAsync ([window = juce::Component::SafePointer<MainWindow> (this)]
+            {
+                if (window != nullptr && ! window->isFullScreen() && ! window->isMinimised())
+                    window->setBoundsConstrained (window->getBounds());
+            });
+           #endif
+        }
+
         void closeButtonPressed() override
         {
             JUCEApplication::getInstance()->systemRequestedQuit();

@@ -12,7 +12,8 @@ sudo_if_needed() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
 packages=(g++ cmake ccache pkg-config dpkg-dev libgtest-dev
           libfreetype-dev libfontconfig1-dev libx11-dev libxrandr-dev libxinerama-dev libxcursor-dev libxext-dev
-          zlib1g-dev libpng-dev libjpeg-dev xvfb xdotool x11-utils imagemagick unzip e2fsprogs util-linux)
+          zlib1g-dev libpng-dev libjpeg-dev xvfb xdotool x11-utils imagemagick unzip e2fsprogs util-linux
+          python3 tesseract-ocr tesseract-ocr-eng)
 if [ "${1:-}" = "--with-tools" ]; then
     packages+=(mingw-w64 fontforge zip clang libclang-rt-14-dev python3)
     # The machine may carry its own Node.js with npm; Debian's npm conflicts with it.
