@@ -15,7 +15,7 @@ packages=(g++ cmake ccache pkg-config dpkg-dev libgtest-dev
           zlib1g-dev libpng-dev libjpeg-dev xvfb xdotool x11-utils imagemagick unzip e2fsprogs util-linux
           python3 tesseract-ocr tesseract-ocr-eng)
 if [ "${1:-}" = "--with-tools" ]; then
-    packages+=(mingw-w64 fontforge zip clang libclang-rt-14-dev python3)
+    packages+=(mingw-w64 fontforge zip clang libclang-rt-14-dev)
     # The machine may carry its own Node.js with npm; Debian's npm conflicts with it.
     command -v npm >/dev/null || packages+=(nodejs npm)
 fi
