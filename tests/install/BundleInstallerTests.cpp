@@ -228,16 +228,24 @@ TEST_F (BundleInstall, AnImmutableOldFileBundleStaysAsItWas)
     EXPECT_EQ (snapshot (bundle.getParentDirectory()), before);
 }
 
-TEST_F (BundleInstall, AnImmutableOldBundleFolderStaysAsItWas)
+TEST_F (BundleInstall, AnImmutableOldBundleFolderOrInstallFolderStaysAsItWas)
 {
     const auto before = placeOldBundle();
-    const ov::test::ScopedImmutable immutable (bundle);
 
-    if (! immutable.isApplied())
-        GTEST_SKIP() << "no chattr +i here";
+    for (const auto& [immutablePath, reason] : { std::pair { bundle, reasons::oldBundleProtected },
+                                                 std::pair { folder, reasons::folderNotWritable } })
+    {
+        const ov::test::ScopedImmutable immutable (immutablePath);
 
-    EXPECT_EQ (install (newVst3).reason, reasons::oldBundleProtected);
-    EXPECT_EQ (snapshot (folder), before);
+        if (! immutable.isApplied())
+            GTEST_SKIP() << "no chattr +i here";
+
+        const auto what = immutablePath.getFileName();
+        EXPECT_EQ (install (newVst3).reason, reason) << what;
+        EXPECT_EQ (snapshot (folder), before) << what;
+        EXPECT_EQ (ov::uninstallBundle (bundle).reason, reasons::bundleProtected) << what;
+        EXPECT_EQ (snapshot (folder), before) << what;
+    }
 }
 
 TEST_F (BundleInstall, AnImmutableFileInsideTheOldBundleIsReportedAndClearedLater)
@@ -261,20 +269,6 @@ TEST_F (BundleInstall, AnImmutableFileInsideTheOldBundleIsReportedAndClearedLate
     // While it cannot be removed, a run stops before touching the bundle.
     EXPECT_EQ (ov::uninstallBundle (bundle).reason, reasons::leftoversStuck);
     EXPECT_EQ (snapshot (folder), tree);
-}
-
-TEST_F (BundleInstall, AnImmutableInstallFolderIsReported)
-{
-    const auto before = placeOldBundle();
-    const ov::test::ScopedImmutable immutable (folder);
-
-    if (! immutable.isApplied())
-        GTEST_SKIP() << "no chattr +i here";
-
-    EXPECT_EQ (install (newVst3).reason, reasons::folderNotWritable);
-    EXPECT_EQ (snapshot (folder), before);
-    EXPECT_EQ (ov::uninstallBundle (bundle).reason, reasons::bundleProtected);
-    EXPECT_EQ (snapshot (folder), before);
 }
 
 TEST_F (BundleInstall, ADiskThatFillsUpMidUnpackLeavesTheOldBundle)
@@ -366,6 +360,22 @@ TEST_F (BundleInstall, AHalfDeletedBundleIsNeverPutBack)
     EXPECT_TRUE (ov::recoverInterruptedRun (bundle));
     EXPECT_FALSE (ov::pathIsTaken (bundle));
     EXPECT_EQ (snapshot (folder), (std::map<juce::String, std::string> { { "Tavrin3.vst3.ov-newer", "not ours" } }));
+}
+
+TEST_F (BundleInstall, LeftoversThatAreLinksAreRemovedAsLinks)
+{
+    placeOldBundle();
+    const ov::BundleSiblings names (bundle);
+    const auto usersFolder = sandbox.getRoot().getChildFile ("Users/Me");
+    write (usersFolder.getChildFile ("song.txt"), "keep");
+    const auto usersBefore = snapshot (usersFolder);
+
+    for (const auto& leftover : { names.staging, names.setAside, names.discarded })
+        ASSERT_TRUE (usersFolder.createSymbolicLink (leftover, false));
+
+    EXPECT_TRUE (install (newVst3).succeeded);
+    EXPECT_EQ (snapshot (folder), installedTree (newVst3));
+    EXPECT_EQ (snapshot (usersFolder), usersBefore);
 }
 
 TEST_F (BundleInstall, ALeftoverStagingFolderIsClearedBeforeInstalling)

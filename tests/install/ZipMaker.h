@@ -61,31 +61,28 @@ public:
             const auto method = (short) (entry.deflate ? 8 : 0);
             const auto headerOffset = (int) out.getPosition();
 
+            const auto writeCommonFields = [&] (juce::MemoryOutputStream& header)
+            {
+                header.writeShort (20);
+                header.writeShort (0);
+                header.writeShort (method);
+                header.writeInt (0);
+                header.writeInt ((int) crc);
+                header.writeInt ((int) stored.size());
+                header.writeInt ((int) size);
+                header.writeShort ((short) entry.name.size());
+                header.writeShort (0);
+            };
+
             out.writeInt (0x04034b50);
-            out.writeShort (20);
-            out.writeShort (0);
-            out.writeShort (method);
-            out.writeInt (0);
-            out.writeInt ((int) crc);
-            out.writeInt ((int) stored.size());
-            out.writeInt ((int) size);
-            out.writeShort ((short) entry.name.size());
-            out.writeShort (0);
+            writeCommonFields (out);
             out.write (entry.name.data(), entry.name.size());
             dataOffsets.push_back ((size_t) out.getPosition());
             out.write (stored.data(), stored.size());
 
             directory.writeInt (0x02014b50);
             directory.writeShort ((short) (entry.externalAttributes != 0 ? 0x0314 : 0x0014));
-            directory.writeShort (20);
-            directory.writeShort (0);
-            directory.writeShort (method);
-            directory.writeInt (0);
-            directory.writeInt ((int) crc);
-            directory.writeInt ((int) stored.size());
-            directory.writeInt ((int) size);
-            directory.writeShort ((short) entry.name.size());
-            directory.writeShort (0);
+            writeCommonFields (directory);
             directory.writeShort (0);
             directory.writeShort (0);
             directory.writeShort (0);
