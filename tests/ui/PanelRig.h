@@ -3,9 +3,7 @@
 #include "product/ProductManifest.h"
 #include "support/Sandbox.h"
 #include "ui/MainComponent.h"
-#include "ui/Palette.h"
-
-#include <gtest/gtest.h>
+#include "ui/OverlayTestSupport.h"
 
 #include <map>
 
@@ -34,24 +32,15 @@ protected:
     {
         const auto bundle = getBundle (index);
         const juce::String moduleFolder (product::formats[(size_t) index].moduleFolder);
-
-        if (moduleFolder.isEmpty())
-        {
-            bundle.getParentDirectory().createDirectory();
-            bundle.replaceWithText ("module");
-        }
-        else
-        {
-            const auto module = bundle.getChildFile (moduleFolder + bundle.getFileName());
-            module.getParentDirectory().createDirectory();
-            module.replaceWithText ("module");
-        }
+        const auto module = moduleFolder.isEmpty() ? bundle : bundle.getChildFile (moduleFolder + bundle.getFileName());
+        module.getParentDirectory().createDirectory();
+        module.replaceWithText ("module");
 
         versions[bundle.getFullPathName()] = version;
-        host->versionReader = [bundles = versions] (const juce::File& module)
+        host->versionReader = [bundles = versions] (const juce::File& file)
         {
             for (const auto& [path, text] : bundles)
-                if (module.getFullPathName() == path || module.isAChildOf (juce::File (path)))
+                if (file.getFullPathName() == path || file.isAChildOf (juce::File (path)))
                     return text;
 
             return juce::String();
@@ -60,13 +49,14 @@ protected:
 
     juce::Button& control (const juce::String& name) const
     {
-        for (auto* child : panel->getChildren())
-            if (auto* button = dynamic_cast<juce::Button*> (child); button != nullptr && button->getName() == name)
-                return *button;
+        if (auto* button = findButton (*panel, name))
+            return *button;
 
         ADD_FAILURE() << "no control named " << name;
         throw std::runtime_error ("missing control");
     }
+
+    void click (const juce::String& name)     { panel->buttonClicked (&control (name)); }
 
     /** What the panel's area shows, children (help line, overlays) included. */
     juce::Image paint() const
@@ -77,30 +67,13 @@ protected:
         return image;
     }
 
+    juce::Colour pixel (juce::Point<int> p) const     { return paint().getPixelAt (p.x, p.y); }
+
     Sandbox sandbox;
     std::shared_ptr<SandboxHost> host = std::make_shared<SandboxHost> (sandbox);
     std::unique_ptr<MainComponent> panel;
     std::map<juce::String, juce::String> versions;
 };
-
-/** A palette colour as it shows once drawn over the panel's background. */
-inline juce::Colour onBackground (juce::Colour colour)
-{
-    return palette::backgroundColour.overlaidWith (colour);
-}
-
-/** Equal within the rounding of the renderer's 8-bit blending. */
-inline ::testing::AssertionResult looksLike (juce::Colour actual, juce::Colour expected, int tolerance = 3)
-{
-    const auto near = [tolerance] (juce::uint8 a, juce::uint8 b) { return std::abs ((int) a - (int) b) <= tolerance; };
-
-    if (near (actual.getRed(), expected.getRed()) && near (actual.getGreen(), expected.getGreen())
-        && near (actual.getBlue(), expected.getBlue()))
-        return ::testing::AssertionSuccess();
-
-    return ::testing::AssertionFailure() << "pixel " << actual.toDisplayString (false)
-                                         << " is not " << expected.toDisplayString (false);
-}
 
 /** How many pixels of the area come within the tolerance of the colour. */
 inline int countPixels (const juce::Image& image, juce::Rectangle<int> area, juce::Colour colour, int tolerance = 3)
@@ -109,14 +82,13 @@ inline int countPixels (const juce::Image& image, juce::Rectangle<int> area, juc
 
     for (auto y = area.getY(); y < area.getBottom(); ++y)
         for (auto x = area.getX(); x < area.getRight(); ++x)
-            if (looksLike (image.getPixelAt (x, y), colour, tolerance))
-                ++count;
+            count += colourNear (image.getPixelAt (x, y), colour, tolerance) ? 1 : 0;
 
     return count;
 }
 
-/** The most and the least lit pixel of an area: thin text rarely covers a whole pixel, but its
-    stems do somewhere, so these show the ink that the text was drawn in. */
+/** The most lit pixel of an area: thin text rarely covers a whole pixel, but its stems do somewhere,
+    so this shows the ink that light text was drawn in. */
 inline juce::Colour brightestPixel (const juce::Image& image, juce::Rectangle<int> area)
 {
     auto best = image.getPixelAt (area.getX(), area.getY());
@@ -129,16 +101,14 @@ inline juce::Colour brightestPixel (const juce::Image& image, juce::Rectangle<in
     return best;
 }
 
-inline juce::Colour darkestPixel (const juce::Image& image, juce::Rectangle<int> area)
+inline bool samePixels (const juce::Image& a, const juce::Image& b)
 {
-    auto best = image.getPixelAt (area.getX(), area.getY());
+    for (int y = 0; y < a.getHeight(); ++y)
+        for (int x = 0; x < a.getWidth(); ++x)
+            if (a.getPixelAt (x, y) != b.getPixelAt (x, y))
+                return false;
 
-    for (auto y = area.getY(); y < area.getBottom(); ++y)
-        for (auto x = area.getX(); x < area.getRight(); ++x)
-            if (const auto c = image.getPixelAt (x, y); c.getPerceivedBrightness() < best.getPerceivedBrightness())
-                best = c;
-
-    return best;
+    return true;
 }
 
 } // namespace ov::test
