@@ -5,7 +5,7 @@
 namespace
 {
 
-class MainComponentHelp : public ov::test::PanelRig
+class MainComponentCommands : public ov::test::PanelRig
 {
 protected:
     juce::String hover (const juce::String& name)
@@ -14,32 +14,60 @@ protected:
         return panel->getHelpText();
     }
 
-    void leave (const juce::String& name)
+    void leave (const juce::String& name)     { control (name).setState (juce::Button::buttonNormal); }
+
+    void setModifiers (int flags)             { panel->modifierKeysChanged (juce::ModifierKeys (flags)); }
+
+    std::unique_ptr<juce::AccessibilityHandler> handlerOf (const juce::String& name)
     {
-        control (name).setState (juce::Button::buttonNormal);
+        return static_cast<juce::Component&> (control (name)).createAccessibilityHandler();
     }
+
+    template <typename Overlay>
+    int countChildren() const
+    {
+        const auto& children = panel->getChildren();
+        return (int) std::count_if (children.begin(), children.end(), [] (auto* c) { return dynamic_cast<Overlay*> (c) != nullptr; });
+    }
+
+    juce::Component* lastChild() const        { return panel->getChildComponent (panel->getNumChildComponents() - 1); }
 };
 
-TEST_F (MainComponentHelp, EachControlExplainsItself)
+using MainComponentHelp = MainComponentCommands;
+using MainComponentAccessibility = MainComponentCommands;
+
+//==============================================================================
+TEST_F (MainComponentHelp, EachControlExplainsItselfToThePointerAndToAccessibility)
 {
     makePanel();
 
-    EXPECT_EQ (hover ("EULA"), "Click to read End-User License Agreement");
-    EXPECT_EQ (hover ("MANUAL"), "Click to open product manual in your web browser");
-    EXPECT_EQ (hover ("WEBSITE"), "Click to open product page on the Orvella website");
-    EXPECT_EQ (hover ("SUPPORT"), "Email and Discord support");
-    EXPECT_EQ (hover ("VST3"), "Select to install VST3");
-    EXPECT_EQ (hover ("AAX"), "Select to install AAX");
-    EXPECT_EQ (hover ("INSTALL"), "Click to install selected. Shift-click to uninstall selected");
+    const std::tuple<const char*, const char*, const char*> expected[] = {
+        { "EULA", "EULA", "Click to read End-User License Agreement" },
+        { "MANUAL", "MANUAL", "Click to open product manual in your web browser" },
+        { "WEBSITE", "WEBSITE", "Click to open product page on the Orvella website" },
+        { "SUPPORT", "SUPPORT", "Email and Discord support" },
+        { "VST3", "VST3", "Select to install VST3" },
+        { "CLAP", "CLAP", "Select to install CLAP" },
+        { "AAX", "AAX", "Select to install AAX" },
+        { "INSTALL", "INSTALL", "Click to install selected. Shift-click to uninstall selected" },
+    };
+
+    for (const auto& [name, title, help] : expected)
+    {
+        EXPECT_EQ (hover (name), help);
+        EXPECT_EQ (handlerOf (name)->getTitle(), title);
+        EXPECT_EQ (handlerOf (name)->getDescription(), help);
+        leave (name);
+    }
+
+    EXPECT_EQ (handlerOf ("SELECT_ALL")->getTitle(), "SELECT ALL");
+    EXPECT_TRUE (handlerOf ("SELECT_ALL")->getDescription().isEmpty());
 }
 
 TEST_F (MainComponentHelp, FormatHelpLooksAtExistenceOnly)
 {
-    makePanel();
-    EXPECT_EQ (hover ("CLAP"), "Select to install CLAP");
-    leave ("CLAP");
-
     // Present in the current version (or with no version at all), it is still offered as an update.
+    makePanel();
     makeBundle (1, "3.1.10.0");
     EXPECT_EQ (hover ("CLAP"), "Select to update CLAP to 3.1.10");
     leave ("CLAP");
@@ -76,24 +104,7 @@ TEST_F (MainComponentHelp, SelectAllLeavesTheLineAlone)
 }
 
 //==============================================================================
-class MainComponentCommands : public ov::test::PanelRig
-{
-protected:
-    void click (const juce::String& name)     { panel->buttonClicked (&control (name)); }
-
-    template <typename Overlay>
-    int countChildren() const
-    {
-        int count = 0;
-
-        for (auto* child : panel->getChildren())
-            count += dynamic_cast<Overlay*> (child) != nullptr ? 1 : 0;
-
-        return count;
-    }
-};
-
-TEST_F (MainComponentCommands, FormatClicksInvertOneFlag)
+TEST_F (MainComponentCommands, FormatClicksInvertOneFlagAndSelectAllNeverClears)
 {
     makeBundle (2);
     makePanel();
@@ -104,16 +115,11 @@ TEST_F (MainComponentCommands, FormatClicksInvertOneFlag)
     EXPECT_TRUE (panel->isFormatSelected (2));
 
     click ("VST3");
-    EXPECT_FALSE (panel->isFormatSelected (0));
-
     click ("AAX");
-    EXPECT_FALSE (panel->isFormatSelected (2));
+    EXPECT_FALSE (panel->isFormatSelected (0));
     EXPECT_FALSE (panel->isFormatSelected (1));
-}
+    EXPECT_FALSE (panel->isFormatSelected (2));
 
-TEST_F (MainComponentCommands, SelectAllNeverClears)
-{
-    makePanel();
     click ("CLAP");
 
     for (int round = 0; round < 2; ++round)
@@ -121,22 +127,14 @@ TEST_F (MainComponentCommands, SelectAllNeverClears)
         click ("SELECT_ALL");
 
         for (int i = 0; i < 3; ++i)
-            EXPECT_TRUE (panel->isFormatSelected (i)) << i;
+            EXPECT_TRUE (panel->isFormatSelected (i)) << i << " after " << round + 1;
     }
 }
 
-TEST_F (MainComponentCommands, LinksGoToTheBrowser)
+TEST_F (MainComponentCommands, InstallHidesExactlyTheFiveInstallControlsAndLinksKeepWorking)
 {
     makePanel();
     click ("MANUAL");
-    click ("WEBSITE");
-
-    EXPECT_EQ (*host->openedUrls, juce::StringArray ({ ov::product::manualAddress, ov::product::productPageAddress }));
-}
-
-TEST_F (MainComponentCommands, InstallHidesExactlyTheFiveInstallControls)
-{
-    makePanel();
     click ("CLAP");
     click ("INSTALL");
 
@@ -150,29 +148,27 @@ TEST_F (MainComponentCommands, InstallHidesExactlyTheFiveInstallControls)
         EXPECT_TRUE (control (name).isVisible()) << name;
 
     // The extras keep working, help included.
-    control ("WEBSITE").setState (juce::Button::buttonOver);
-    EXPECT_EQ (panel->getHelpText(), "Click to open product page on the Orvella website");
+    EXPECT_EQ (hover ("WEBSITE"), "Click to open product page on the Orvella website");
     click ("WEBSITE");
-    EXPECT_EQ (host->openedUrls->size(), 1);
+    EXPECT_EQ (*host->openedUrls, juce::StringArray ({ ov::product::manualAddress, ov::product::productPageAddress }));
     click ("SUPPORT");
     EXPECT_EQ (countChildren<panel_support>(), 1);
 }
 
 TEST_F (MainComponentCommands, ShiftSwitchesTheModeAndOtherModifiersDoNot)
 {
+    using Keys = juce::ModifierKeys;
     makePanel();
+    const auto install = handlerOf ("INSTALL");
 
-    panel->modifierKeysChanged (juce::ModifierKeys (juce::ModifierKeys::ctrlModifier));
-    EXPECT_FALSE (panel->isUninstallMode());
-    panel->modifierKeysChanged (juce::ModifierKeys (juce::ModifierKeys::ctrlModifier | juce::ModifierKeys::altModifier));
-    EXPECT_FALSE (panel->isUninstallMode());
-
-    panel->modifierKeysChanged (juce::ModifierKeys (juce::ModifierKeys::shiftModifier | juce::ModifierKeys::altModifier));
-    EXPECT_TRUE (panel->isUninstallMode());
-    panel->modifierKeysChanged (juce::ModifierKeys (juce::ModifierKeys::shiftModifier));
-    EXPECT_TRUE (panel->isUninstallMode());
-    panel->modifierKeysChanged (juce::ModifierKeys());
-    EXPECT_FALSE (panel->isUninstallMode());
+    for (const auto& [flags, uninstall] : { std::pair<int, bool> { Keys::ctrlModifier, false }, { Keys::ctrlModifier | Keys::altModifier, false },
+                                            { Keys::shiftModifier | Keys::altModifier, true }, { Keys::shiftModifier, true },
+                                            { Keys::noModifiers, false } })
+    {
+        setModifiers (flags);
+        EXPECT_EQ (panel->isUninstallMode(), uninstall) << flags;
+        EXPECT_EQ (install->getTitle(), uninstall ? "UNINSTALL" : "INSTALL") << flags;
+    }
 }
 
 TEST_F (MainComponentCommands, OverlaysCoverThePanelAndFollowItsSize)
@@ -181,30 +177,30 @@ TEST_F (MainComponentCommands, OverlaysCoverThePanelAndFollowItsSize)
     click ("EULA");
     click ("SUPPORT");
 
-    auto* eula = panel->getChildComponent (panel->getNumChildComponents() - 2);
-    auto* support = panel->getChildComponent (panel->getNumChildComponents() - 1);
-    ASSERT_NE (dynamic_cast<panel_eula*> (eula), nullptr);
-    ASSERT_NE (dynamic_cast<panel_support*> (support), nullptr);
+    auto* eula = dynamic_cast<panel_eula*> (panel->getChildComponent (panel->getNumChildComponents() - 2));
+    auto* support = dynamic_cast<panel_support*> (lastChild());
+    ASSERT_NE (eula, nullptr);
+    ASSERT_NE (support, nullptr);
 
-    for (auto* overlay : { eula, support })
+    EXPECT_EQ (support->settingsFolder, sandbox.getMakerFolder().getFullPathName());
+    EXPECT_EQ (support->productName, "Tavrin3");
+    EXPECT_EQ (support->productVersion, "3.1.10");
+    EXPECT_EQ (support->host, host);
+
+    for (const auto size : { 600, 800 })
     {
-        EXPECT_EQ (overlay->getBounds(), panel->getLocalBounds());
-        EXPECT_TRUE (overlay->isAlwaysOnTop());
-        EXPECT_TRUE (overlay->isVisible());
+        panel->setSize (size, size);
+
+        for (juce::Component* overlay : std::initializer_list<juce::Component*> { eula, support })
+        {
+            EXPECT_EQ (overlay->getBounds(), juce::Rectangle<int> (size, size)) << size;
+            EXPECT_TRUE (overlay->isAlwaysOnTop());
+            EXPECT_TRUE (overlay->isVisible());
+        }
+
+        EXPECT_FLOAT_EQ (eula->layoutUnit, (float) size * 0.01f);
+        EXPECT_FLOAT_EQ (support->layoutUnit, (float) size * 0.01f);
     }
-
-    auto& supportPanel = dynamic_cast<panel_support&> (*support);
-    EXPECT_FLOAT_EQ (supportPanel.layoutUnit, 6.0f);
-    EXPECT_EQ (supportPanel.settingsFolder, sandbox.getMakerFolder().getFullPathName());
-    EXPECT_EQ (supportPanel.productName, "Tavrin3");
-    EXPECT_EQ (supportPanel.productVersion, "3.1.10");
-    EXPECT_EQ (supportPanel.host, host);
-
-    panel->setSize (800, 800);
-    EXPECT_FLOAT_EQ (dynamic_cast<panel_eula&> (*eula).layoutUnit, 8.0f);
-    EXPECT_FLOAT_EQ (supportPanel.layoutUnit, 8.0f);
-    EXPECT_EQ (eula->getBounds(), juce::Rectangle<int> (0, 0, 800, 800));
-    EXPECT_EQ (support->getBounds(), juce::Rectangle<int> (0, 0, 800, 800));
 }
 
 TEST_F (MainComponentCommands, ReopeningReplacesTheOverlay)
@@ -215,91 +211,36 @@ TEST_F (MainComponentCommands, ReopeningReplacesTheOverlay)
     EXPECT_EQ (countChildren<panel_eula>(), 1);
 
     // Closed first, it is still replaced by a fresh one.
-    auto* first = panel->getChildComponent (panel->getNumChildComponents() - 1);
-    panel->removeChildComponent (first);
+    panel->removeChildComponent (lastChild());
     EXPECT_EQ (countChildren<panel_eula>(), 0);
     click ("EULA");
     EXPECT_EQ (countChildren<panel_eula>(), 1);
 
     // A closed overlay still follows the panel's size.
     panel->setSize (700, 700);
-    EXPECT_EQ (panel->getChildComponent (panel->getNumChildComponents() - 1)->getWidth(), 700);
+    EXPECT_EQ (lastChild()->getWidth(), 700);
 }
 
 //==============================================================================
-TEST_F (MainComponentCommands, DestructionRemovesALeftoverScriptFile)
+TEST_F (MainComponentCommands, DestructionRemovesALeftoverScriptFileButNotAFolderOfThatName)
 {
-    sandbox.getTemp().createDirectory();
     const auto script = sandbox.getTemp().getChildFile ("script.sh");
-    script.replaceWithText ("#!/bin/sh\n");
     const auto neighbour = sandbox.getTemp().getChildFile ("script.sh.keep");
-    neighbour.replaceWithText ("keep");
+    script.create();
+    neighbour.create();
 
     makePanel();
     panel.reset();
-
     EXPECT_FALSE (script.exists());
     EXPECT_TRUE (neighbour.existsAsFile());
-}
 
-TEST_F (MainComponentCommands, DestructionLeavesAFolderOfThatName)
-{
-    const auto script = sandbox.getTemp().getChildFile ("script.sh");
     script.getChildFile ("inside").create();
-
     makePanel();
     panel.reset();
-
-    EXPECT_TRUE (script.isDirectory());
     EXPECT_TRUE (script.getChildFile ("inside").existsAsFile());
 }
 
 //==============================================================================
-class MainComponentAccessibility : public MainComponentHelp
-{
-protected:
-    std::unique_ptr<juce::AccessibilityHandler> handlerOf (const juce::String& name)
-    {
-        return static_cast<juce::Component&> (control (name)).createAccessibilityHandler();
-    }
-};
-
-TEST_F (MainComponentAccessibility, ControlsCarryCaptionsAndHelp)
-{
-    makePanel();
-
-    const std::pair<const char*, const char*> expected[] = {
-        { "EULA", "EULA" }, { "MANUAL", "MANUAL" }, { "WEBSITE", "WEBSITE" }, { "SUPPORT", "SUPPORT" },
-        { "VST3", "VST3" }, { "CLAP", "CLAP" }, { "AAX", "AAX" }, { "INSTALL", "INSTALL" }, { "SELECT_ALL", "SELECT ALL" }
-    };
-
-    for (const auto& [name, title] : expected)
-    {
-        const auto handler = handlerOf (name);
-        EXPECT_EQ (handler->getTitle(), title);
-
-        if (juce::String (name) != "SELECT_ALL")
-        {
-            EXPECT_EQ (handler->getDescription(), hover (name)) << name;
-        }
-
-        leave (name);
-    }
-
-    EXPECT_TRUE (handlerOf ("SELECT_ALL")->getDescription().isEmpty());
-}
-
-TEST_F (MainComponentAccessibility, InstallTitleFollowsShift)
-{
-    makePanel();
-    const auto handler = handlerOf ("INSTALL");
-
-    panel->modifierKeysChanged (juce::ModifierKeys (juce::ModifierKeys::shiftModifier));
-    EXPECT_EQ (handler->getTitle(), "UNINSTALL");
-    panel->modifierKeysChanged (juce::ModifierKeys());
-    EXPECT_EQ (handler->getTitle(), "INSTALL");
-}
-
 TEST_F (MainComponentAccessibility, FormatRowsReportStateAndSelection)
 {
     makeBundle (0, "3.1.9.0");
@@ -317,7 +258,7 @@ TEST_F (MainComponentAccessibility, FormatRowsReportStateAndSelection)
     EXPECT_FALSE (clap->getCurrentState().isChecked());
     EXPECT_EQ (vst3->getDescription(), "Select to update VST3 to 3.1.10");
 
-    panel->buttonClicked (&control ("CLAP"));
+    click ("CLAP");
     EXPECT_TRUE (clap->getCurrentState().isChecked());
 
     EXPECT_EQ (handlerOf ("EULA")->getRole(), juce::AccessibilityRole::button);
