@@ -6,6 +6,7 @@ Pixel points are those of the 600-pixel face (one unit = 6 pixels) unless a scen
 import html
 import os
 import re
+import shutil
 import sys
 import time
 import urllib.parse
@@ -13,7 +14,7 @@ import zipfile
 
 sys.dont_write_bytecode = True  # run from the source tree: leave no cache there
 
-from harness import (BACKGROUND, BLUE, GREEN, GREY_TEXT, PATIENCE, SCREEN, SOURCE_DIR, YELLOW, Failure,
+from harness import (BACKGROUND, BLUE, GREEN, GREY_TEXT, LIGHT, PATIENCE, SCREEN, SOURCE_DIR, YELLOW, Failure,
                      archive_entries, brightness, check, installed_entries, keep_screenshot, near, over_background,
                      product_value, reads, session, tree_digest, wait_for)
 
@@ -95,6 +96,17 @@ def resized_square(run):
     """The window's size once it has left 600 by 600 and is square again, else None."""
     _, _, w, h = run.geometry()
     return (w, h) if w == h != 600 else None
+
+
+def expect_face(shot, expected, name):
+    """Each named point (x, y), or area (x, y, w, h) by its brightest pixel, at its colour within 4 levels.
+    All the wrong ones are told at once, with the screenshot kept."""
+    read = lambda place: shot.pixel(*place) if len(place) == 2 else shot.brightest(place)
+    wrong = ["%s at %s is %s, expected %s" % (what, place, read(place), colour)
+             for what, (place, colour) in expected.items() if not near(read(place), colour, 4)]
+    if wrong:
+        raise Failure("\n  ".join(["the face at %d pixels (%s):" % (shot.width, keep_screenshot(shot, name))]
+                                   + wrong))
 
 
 def start_clean(start):
@@ -462,6 +474,67 @@ def scenario_resize():
         check(run.request_close() == 0, "closing did not end the program with code 0")
 
 
+def scenario_face_at_600():
+    """VST3 needs an update, CLAP is installed, AAX is absent: the face at named points, the rows answering
+    the pointer, and the same face at 800 pixels."""
+    with session() as (display, sandbox, start):
+        module = os.path.join(sandbox.bundle("VST3"), "Contents", "x86_64-win")
+        os.makedirs(module)
+        shutil.copy(os.path.join(SOURCE_DIR, "tests", "fixtures", "pe", "v3.1.9.0-x64.dll"),
+                    os.path.join(module, "Tavrin3.vst3"))
+        os.makedirs(sandbox.default_folder("CLAP"))
+        with open(sandbox.bundle("CLAP"), "wb") as f:
+            f.write(b"module")
+
+        run = start()
+        display.run("xdotool", "mousemove", "0", "0", check=True)
+        face = run.wait_for_shot(lambda s: s.width == 600 and near(s.pixel(300, 3), BLUE, 4), PATIENCE,
+                                 "the first paint")
+        expect_face(face, {
+            "accent strip":          ((300, 3), BLUE),
+            "background":            ((300, 350), BACKGROUND),
+            "FORMATS rule":          ((300, 165), GREY_TEXT),
+            "EXTRAS rule":           ((300, 429), GREY_TEXT),
+            "corner dot":            ((590, 590), over_background(GREY_TEXT, 128)),
+            "empty fourth corner":   ((578, 578), BACKGROUND),
+            "SELECT ALL face":       ((470, 134), over_background(GREY_TEXT, 26)),
+            "VST3 row, old version": ((280, 200), ROW_NEEDS_UPDATE),
+            "VST3 outline":          ((23, 210), YELLOW),
+            "CLAP row, installed":   ((562, 200), ROW_INSTALLED),
+            "CLAP outline":          ((305, 210), YELLOW),
+            "AAX row, absent":       ((280, 272), ROW_ABSENT),
+            "AAX not outlined":      ((23, 282), BACKGROUND),
+            "EULA face":             ((28, 470), over_background(GREY_TEXT, 128)),
+            "INSTALL face":          ((520, 470), over_background(GREY_TEXT, 128)),
+            "light logo":            ((24, 15, 162, 23), LIGHT),
+            "grey product heading":  ((24, 48, 300, 50), GREY_TEXT),
+            "help line":             ((24, 540, 552, 18), over_background(GREY_TEXT, 128)),
+        }, "e2e-face-600.png")
+
+        run.move(150, 282)
+        hovered = run.wait_for_shot(lambda s: near(s.pixel(280, 272), over_background(GREY_TEXT, 128), 4), PATIENCE,
+                                    "the AAX row lighting up under the pointer")
+        check(near(hovered.pixel(562, 200), ROW_INSTALLED, 4), "the CLAP row changed with AAX hovered")
+        run.move(*EXTRAS["EULA"])
+        run.wait_for_shot(lambda s: near(s.pixel(28, 470), over_background(GREY_TEXT, 191), 4)
+                          and near(s.pixel(280, 272), ROW_ABSENT, 4), PATIENCE, "the EULA face under the pointer")
+
+        display.run("xdotool", "mousemove", "0", "0", check=True)
+        run.resize(800, 800)
+        large = run.wait_for_shot(lambda s: s.width == 800 and near(s.pixel(400, 7), BLUE, 4), PATIENCE,
+                                  "the face at 800 pixels")
+        expect_face(large, {
+            "below the accent strip, 8 pixels high": ((400, 9), BACKGROUND),
+            "INSTALL face from 688":                 ((692, 620), over_background(GREY_TEXT, 128)),
+            "left of the INSTALL face":              ((684, 620), BACKGROUND),
+            "VST3 row, 360 wide":                    ((380, 266), ROW_NEEDS_UPDATE),
+            "VST3 outline, 4 pixels thick":          ((30, 280), YELLOW),
+            "FORMATS rule at 220":                   ((400, 220), GREY_TEXT),
+            "below the FORMATS rule":                ((400, 223), BACKGROUND),
+        }, "e2e-face-800.png")
+        check(run.request_close() == 0, "closing did not end the program with code 0")
+
+
 SCENARIOS = {
     "shell": scenario_shell,
     "1_first_start": scenario_first_start,
@@ -472,6 +545,7 @@ SCENARIOS = {
     "6_immutable_folder": scenario_immutable_folder,
     "7_overlays_links": scenario_overlays_links,
     "8_resize": scenario_resize,
+    "face_at_600": scenario_face_at_600,
 }
 
 if __name__ == "__main__":

@@ -28,6 +28,7 @@ PATIENCE = 20
 # The palette, as the panels paint it.
 BACKGROUND = (0x11, 0x11, 0x11)
 GREY_TEXT = (0xAA, 0xA6, 0xA6)
+LIGHT = (0xF5, 0xF5, 0xF5)
 GREEN = (0x86, 0xCF, 0x7A)
 BLUE = (0x00, 0x94, 0xD8)
 YELLOW = (0xD3, 0xC5, 0x5F)
@@ -96,6 +97,9 @@ class Shot:
         for row in range(max(0, int(y)), min(self.height, int(y + h))):
             for column in range(max(0, int(x)), min(self.width, int(x + w))):
                 yield column, row, self.pixel(column, row)
+
+    def brightest(self, area):
+        return max((p for _, _, p in self.region(*area)), key=sum)
 
     def count(self, area, colour, tolerance=3):
         return sum(1 for _, _, p in self.region(*area) if near(p, colour, tolerance))
