@@ -7,9 +7,6 @@ execute_process (
 
 set (expected "${FIXTURES}/v3.1.9.0-x64.dll\t3.1.9.0\n${FIXTURES}/no-version-x64.dll\t\n${FIXTURES}/missing.dll\t\n")
 
-if (NOT status EQUAL 0)
-    message (FATAL_ERROR "pe-version exited with ${status}")
-endif()
-if (NOT output STREQUAL expected)
-    message (FATAL_ERROR "pe-version printed:\n${output}\nexpected:\n${expected}")
+if (NOT status EQUAL 0 OR NOT output STREQUAL expected)
+    message (FATAL_ERROR "pe-version exited with ${status} and printed:\n${output}\nexpected:\n${expected}")
 endif()
