@@ -1,9 +1,6 @@
 #include "BinaryData.h"
 #include "host/PeVersionReader.h"
-
-#include <juce_gui_basics/juce_gui_basics.h>
-
-#include <gtest/gtest.h>
+#include "ui/PanelRig.h"
 
 namespace
 {
@@ -15,28 +12,23 @@ struct ArchiveCase
     int size;
     const char* bundle;
     std::vector<const char*> entries;
-    const char* module; // the entry whose file version the installer reads, if any
+    const char* module;   // the entry whose file version the installer reads
+    const char* version;  // what that entry reports: the CLAP module carries no version resource
 };
 
 const std::vector<ArchiveCase>& archiveCases()
 {
     static const std::vector<ArchiveCase> cases {
         { "vst3", BinaryData::vst3_zip, BinaryData::vst3_zipSize, "Tavrin3.vst3",
-          { "Tavrin3.vst3\\Contents\\",
-            "Tavrin3.vst3\\desktop.ini",
-            "Tavrin3.vst3\\Plugin.ico",
-            "Tavrin3.vst3\\Contents\\Resources\\moduleinfo.json",
-            "Tavrin3.vst3\\Contents\\x86_64-win\\Tavrin3.vst3" },
-          "Tavrin3.vst3\\Contents\\x86_64-win\\Tavrin3.vst3" },
+          { "Tavrin3.vst3\\Contents\\", "Tavrin3.vst3\\desktop.ini", "Tavrin3.vst3\\Plugin.ico",
+            "Tavrin3.vst3\\Contents\\Resources\\moduleinfo.json", "Tavrin3.vst3\\Contents\\x86_64-win\\Tavrin3.vst3" },
+          "Tavrin3.vst3\\Contents\\x86_64-win\\Tavrin3.vst3", "3.1.10.0" },
         { "clap", BinaryData::clap_zip, BinaryData::clap_zipSize, "Tavrin3.clap",
-          { "Tavrin3.clap" },
-          nullptr },
+          { "Tavrin3.clap" }, "Tavrin3.clap", "" },
         { "aax", BinaryData::aax_zip, BinaryData::aax_zipSize, "Tavrin3.aaxplugin",
-          { "Tavrin3.aaxplugin\\Contents\\",
-            "Tavrin3.aaxplugin\\desktop.ini",
-            "Tavrin3.aaxplugin\\Plugin.ico",
+          { "Tavrin3.aaxplugin\\Contents\\", "Tavrin3.aaxplugin\\desktop.ini", "Tavrin3.aaxplugin\\Plugin.ico",
             "Tavrin3.aaxplugin\\Contents\\x64\\Tavrin3.aaxplugin" },
-          "Tavrin3.aaxplugin\\Contents\\x64\\Tavrin3.aaxplugin" },
+          "Tavrin3.aaxplugin\\Contents\\x64\\Tavrin3.aaxplugin", "3.1.10.0" },
     };
     return cases;
 }
@@ -71,118 +63,77 @@ void expectX64Dll (const juce::MemoryBlock& module)
     EXPECT_EQ (readU16 (module, pe + 24), 0x20b);           // optional header: PE32+
 }
 
-std::string fileVersionOf (const juce::MemoryBlock& module)
-{
-    ov::PeMemorySource source (module.getData(), module.getSize());
-    return ov::readPeFileVersion (source);
-}
-
 void PrintTo (const ArchiveCase& c, std::ostream* os)  { *os << c.name; }
 
 class Archive : public ::testing::TestWithParam<ArchiveCase>
 {
 protected:
-    juce::MemoryInputStream stream { GetParam().data, (size_t) GetParam().size, false };
-    juce::ZipFile zip { stream };
+    juce::ZipFile zip { new juce::MemoryInputStream (GetParam().data, (size_t) GetParam().size, false), true };
+    const juce::String bundle { GetParam().bundle };
 };
 
-TEST_P (Archive, HoldsExactlyTheBundleEntries)
+TEST_P (Archive, HoldsExactlyTheBundleEntriesEachReadableUnderOneName)
 {
-    juce::StringArray names;
-
-    for (int i = 0; i < zip.getNumEntries(); ++i)
-        names.add (zip.getEntry (i)->filename);
-
-    juce::StringArray expected;
+    juce::StringArray names, expected;
 
     for (auto* name : GetParam().entries)
         expected.add (name);
+
+    for (int i = 0; i < zip.getNumEntries(); ++i)
+    {
+        const auto& entry = *zip.getEntry (i);
+        SCOPED_TRACE (entry.filename);
+        names.add (entry.filename);
+
+        EXPECT_EQ (entry.filename.upToFirstOccurrenceOf ("\\", false, false), bundle);
+        EXPECT_FALSE (entry.isSymbolicLink);
+        EXPECT_EQ (entry.uncompressedSize, entry.filename.endsWithChar ('\\') ? 0 : (juce::int64) readEntry (zip, entry.filename).getSize());
+    }
 
     names.sort (false);
     expected.sort (false);
     EXPECT_EQ (names, expected);
 }
 
-TEST_P (Archive, HasOneTopLevelNameAndReadableEntries)
+TEST_P (Archive, ModuleIsAnX64DllWithThePluginVersion)
 {
-    ASSERT_GT (zip.getNumEntries(), 0);
+    const auto module = readEntry (zip, GetParam().module);
+    expectX64Dll (module);
 
-    for (int i = 0; i < zip.getNumEntries(); ++i)
-    {
-        const auto& entry = *zip.getEntry (i);
-        SCOPED_TRACE (entry.filename);
-
-        EXPECT_EQ (entry.filename.upToFirstOccurrenceOf ("\\", false, false), GetParam().bundle);
-        EXPECT_FALSE (entry.isSymbolicLink);
-
-        if (entry.filename.endsWithChar ('\\'))
-        {
-            EXPECT_EQ (entry.uncompressedSize, 0);
-        }
-        else
-        {
-            EXPECT_EQ ((juce::int64) readEntry (zip, entry.filename).getSize(), entry.uncompressedSize);
-        }
-    }
+    ov::PeMemorySource source (module.getData(), module.getSize());
+    EXPECT_EQ (ov::readPeFileVersion (source), GetParam().version);
 }
 
-TEST_P (Archive, ModuleIsX64DllWithPluginVersion)
+TEST_P (Archive, FolderBundlesCarryTheirFolderIcon)
 {
-    const auto& c = GetParam();
+    if (GetParam().entries.size() == 1)
+        GTEST_SKIP() << "a bundle of one file has no folder to decorate";
 
-    if (c.module == nullptr)
+    const auto ini = readEntry (zip, bundle + "\\desktop.ini").toString();
+    EXPECT_EQ (ini, "[.ShellClassInfo]\r\nIconResource=Plugin.ico,0\r\nIconFile=Plugin.ico\r\nIconIndex=0\r\n");
+
+    // An icon directory: reserved 0, type 1 (icon), at least one image, each image inside the file.
+    const auto ico = readEntry (zip, bundle + "\\Plugin.ico");
+    ASSERT_GE (ico.getSize(), 22u);
+    EXPECT_EQ (readU16 (ico, 0), 0);
+    EXPECT_EQ (readU16 (ico, 2), 1);
+    const auto count = readU16 (ico, 4);
+    ASSERT_GE (count, 1);
+    ASSERT_GE (ico.getSize(), 6u + 16u * count);
+
+    for (size_t i = 0; i < count; ++i)
+        EXPECT_LE ((size_t) readU32 (ico, 6 + 16 * i + 12) + readU32 (ico, 6 + 16 * i + 8), ico.getSize());
+
+    if (bundle.endsWith (".vst3"))
     {
-        const auto module = readEntry (zip, c.bundle);
-        expectX64Dll (module);
-        EXPECT_EQ (fileVersionOf (module), "") << "the CLAP module carries no version resource";
-        return;
+        const auto json = juce::JSON::parse (readEntry (zip, bundle + "\\Contents\\Resources\\moduleinfo.json").toString());
+        EXPECT_EQ (json["Version"].toString(), "3.1.10");
+        EXPECT_EQ (json["Name"].toString(), "Tavrin3");
     }
-
-    const auto module = readEntry (zip, c.module);
-    expectX64Dll (module);
-    EXPECT_EQ (fileVersionOf (module), "3.1.10.0");
 }
 
 INSTANTIATE_TEST_SUITE_P (Resources, Archive, ::testing::ValuesIn (archiveCases()),
                           [] (const auto& testInfo) { return std::string (testInfo.param.name); });
-
-TEST (Resources, FolderBundlesCarryTheirFolderIcon)
-{
-    for (const auto& c : archiveCases())
-    {
-        if (c.entries.size() == 1)
-            continue;
-
-        SCOPED_TRACE (c.name);
-        juce::MemoryInputStream stream (c.data, (size_t) c.size, false);
-        juce::ZipFile zip (stream);
-
-        const auto ini = readEntry (zip, juce::String (c.bundle) + "\\desktop.ini").toString();
-        EXPECT_EQ (ini, "[.ShellClassInfo]\r\nIconResource=Plugin.ico,0\r\nIconFile=Plugin.ico\r\nIconIndex=0\r\n");
-
-        // An icon directory: reserved 0, type 1 (icon), at least one image, each image inside the file.
-        const auto ico = readEntry (zip, juce::String (c.bundle) + "\\Plugin.ico");
-        ASSERT_GE (ico.getSize(), 22u);
-        EXPECT_EQ (readU16 (ico, 0), 0);
-        EXPECT_EQ (readU16 (ico, 2), 1);
-        const auto count = readU16 (ico, 4);
-        ASSERT_GE (count, 1);
-        ASSERT_GE (ico.getSize(), 6u + 16u * count);
-
-        for (size_t i = 0; i < count; ++i)
-            EXPECT_LE ((size_t) readU32 (ico, 6 + 16 * i + 12) + readU32 (ico, 6 + 16 * i + 8), ico.getSize());
-    }
-}
-
-TEST (Resources, Vst3ModuleInfoStatesThePluginVersion)
-{
-    juce::MemoryInputStream stream (BinaryData::vst3_zip, (size_t) BinaryData::vst3_zipSize, false);
-    juce::ZipFile zip (stream);
-    const auto json = juce::JSON::parse (readEntry (zip, "Tavrin3.vst3\\Contents\\Resources\\moduleinfo.json").toString());
-
-    EXPECT_EQ (json["Version"].toString(), "3.1.10");
-    EXPECT_EQ (json["Name"].toString(), "Tavrin3");
-}
 
 //==============================================================================
 TEST (Resources, TypefacesLoadFromMemoryAndDrawText)
@@ -231,21 +182,11 @@ const juce::Rectangle<float> square32 { 32.0f, 32.0f }, square256 { 256.0f, 256.
 const std::vector<IconCase>& iconCases()
 {
     static const std::vector<IconCase> cases {
-        OV_ICON (icon_aax_svg, square32, true),
-        OV_ICON (icon_auv2_svg, square32, true),
-        OV_ICON (icon_auv3_svg, square32, true),
-        OV_ICON (icon_clap_svg, square32, true),
-        OV_ICON (icon_lv2_svg, square32, true),
-        OV_ICON (icon_vst3_svg, square32, true),
-        OV_ICON (icon_discord_svg, square256, true),
-        OV_ICON (icon_eula_svg, square256, true),
-        OV_ICON (icon_help_svg, square256, true),
-        OV_ICON (icon_install_svg, square256, true),
-        OV_ICON (icon_manual_svg, square256, true),
-        OV_ICON (icon_web_svg, square256, true),
-        OV_ICON (icon_mail_svg, square256, false),
-        OV_ICON (icon_success_svg, square256, false),
-        OV_ICON (icon_warning_svg, square256, false),
+        OV_ICON (icon_aax_svg, square32, true), OV_ICON (icon_auv2_svg, square32, true), OV_ICON (icon_auv3_svg, square32, true),
+        OV_ICON (icon_clap_svg, square32, true), OV_ICON (icon_lv2_svg, square32, true), OV_ICON (icon_vst3_svg, square32, true),
+        OV_ICON (icon_discord_svg, square256, true), OV_ICON (icon_eula_svg, square256, true), OV_ICON (icon_help_svg, square256, true),
+        OV_ICON (icon_install_svg, square256, true), OV_ICON (icon_manual_svg, square256, true), OV_ICON (icon_web_svg, square256, true),
+        OV_ICON (icon_mail_svg, square256, false), OV_ICON (icon_success_svg, square256, false), OV_ICON (icon_warning_svg, square256, false),
         OV_ICON (logo_orvella_svg, (juce::Rectangle<float> { 1000.0f, 131.0f }), true),
     };
     return cases;
@@ -254,11 +195,20 @@ const std::vector<IconCase>& iconCases()
 #undef OV_ICON
 
 const juce::Colour opaqueBlack { 0xff000000 };
-const juce::Colour darkInk { 0xff171717 };
+const auto& darkInk = ov::palette::darkInkColour;
 
 std::unique_ptr<juce::Drawable> parse (const IconCase& c)
 {
     return juce::Drawable::createFromImageData (c.data, (size_t) c.size);
+}
+
+std::unique_ptr<juce::Drawable> parse (const juce::String& name)
+{
+    for (const auto& c : iconCases())
+        if (name == c.name)
+            return parse (c);
+
+    return {};
 }
 
 juce::Image paint (const juce::Drawable& drawable, int width, int height)
@@ -270,34 +220,16 @@ juce::Image paint (const juce::Drawable& drawable, int width, int height)
 }
 
 /** Opaque pixels of the given colour, allowing for the rounding of overlapping antialiased edges. */
-int countPixels (const juce::Image& image, juce::Colour colour)
+int countOpaque (const juce::Image& image, juce::Colour colour)
 {
-    const auto near = [] (juce::uint8 a, juce::uint8 b) { return std::abs ((int) a - (int) b) <= 2; };
     int n = 0;
 
     for (int y = 0; y < image.getHeight(); ++y)
-    {
         for (int x = 0; x < image.getWidth(); ++x)
-        {
-            const auto p = image.getPixelAt (x, y);
-
-            if (p.getAlpha() == 255 && near (p.getRed(), colour.getRed()) && near (p.getGreen(), colour.getGreen())
-                && near (p.getBlue(), colour.getBlue()))
+            if (const auto p = image.getPixelAt (x, y); p.getAlpha() == 255 && ov::test::colourNear (p, colour, 2))
                 ++n;
-        }
-    }
 
     return n;
-}
-
-bool samePixels (const juce::Image& a, const juce::Image& b)
-{
-    for (int y = 0; y < a.getHeight(); ++y)
-        for (int x = 0; x < a.getWidth(); ++x)
-            if (a.getPixelAt (x, y) != b.getPixelAt (x, y))
-                return false;
-
-    return true;
 }
 
 class Icon : public ::testing::TestWithParam<IconCase> {};
@@ -318,21 +250,22 @@ TEST_P (Icon, InkFollowsTheRecolouringRule)
 
     const auto height = GetParam().viewBox.getAspectRatio() > 2.0f ? 17 : 128;
     const auto before = paint (*drawable, 128, height);
+
     drawable->replaceColour (opaqueBlack, darkInk);
     const auto after = paint (*drawable, 128, height);
 
     // The program replaces opaque black once after loading: all ink must be exactly that black,
     // and icons in colours of their own must come through unchanged.
-    EXPECT_EQ (countPixels (after, opaqueBlack), 0);
+    EXPECT_EQ (countOpaque (after, opaqueBlack), 0);
 
     if (GetParam().takesInk)
     {
-        EXPECT_GT (countPixels (before, opaqueBlack), 0);
-        EXPECT_EQ (countPixels (after, darkInk), countPixels (before, opaqueBlack));
+        EXPECT_GT (countOpaque (before, opaqueBlack), 0);
+        EXPECT_EQ (countOpaque (after, darkInk), countOpaque (before, opaqueBlack));
     }
     else
     {
-        EXPECT_TRUE (samePixels (before, after));
+        EXPECT_TRUE (ov::test::samePixels (before, after));
     }
 }
 
@@ -353,75 +286,55 @@ TEST (Resources, FormatBadgesShowOnlyTheirOwnLayer)
         // Every file keeps all six layers; only the one named after the file is shown.
         const auto wanted = "layer-" + juce::String (c.name).fromFirstOccurrenceOf ("icon_", false, false)
                                                             .upToFirstOccurrenceOf ("_svg", false, false);
-        juce::StringArray visible;
-        int layers = 0;
+        juce::StringArray layers, visible;
 
         for (auto* child : drawable->getChildren())
-        {
-            if (! child->getName().startsWith ("layer-"))
-                continue;
+            if (child->getName().startsWith ("layer-"))
+                (child->isVisible() ? visible : layers).add (child->getName());
 
-            ++layers;
-
-            if (child->isVisible())
-                visible.add (child->getName());
-        }
-
-        EXPECT_EQ (layers, 6);
+        EXPECT_EQ (layers.size() + visible.size(), 6);
         EXPECT_EQ (visible, juce::StringArray (wanted));
     }
 }
 
 TEST (Resources, InstallIconTurnsDarkInkAndGreenForSuccess)
 {
-    const auto drawable = juce::Drawable::createFromImageData (BinaryData::icon_install_svg,
-                                                               (size_t) BinaryData::icon_install_svgSize);
+    const auto drawable = parse ("icon_install_svg");
     ASSERT_NE (drawable, nullptr);
 
     drawable->replaceColour (opaqueBlack, darkInk);
-    const auto ink = paint (*drawable, 96, 96);
-    EXPECT_GT (countPixels (ink, darkInk), 96 * 96 / 5);
+    EXPECT_GT (countOpaque (paint (*drawable, 96, 96), darkInk), 96 * 96 / 5);
 
     // The success display recolours the ink green and back.
-    const juce::Colour green { 0xff86cf7a };
+    const auto& green = ov::palette::accentGreenColour;
     ASSERT_TRUE (drawable->replaceColour (darkInk, green));
-    EXPECT_EQ (countPixels (paint (*drawable, 96, 96), darkInk), 0);
-    EXPECT_GT (countPixels (paint (*drawable, 96, 96), green), 96 * 96 / 5);
-    ASSERT_TRUE (drawable->replaceColour (green, darkInk));
+    const auto image = paint (*drawable, 96, 96);
+    EXPECT_EQ (countOpaque (image, darkInk), 0);
+    EXPECT_GT (countOpaque (image, green), 96 * 96 / 5);
+    EXPECT_TRUE (drawable->replaceColour (green, darkInk));
 }
 
 TEST (Resources, MailIconKeepsItsOwnInk)
 {
-    const auto drawable = juce::Drawable::createFromImageData (BinaryData::icon_mail_svg,
-                                                               (size_t) BinaryData::icon_mail_svgSize);
+    const auto drawable = parse ("icon_mail_svg");
     ASSERT_NE (drawable, nullptr);
     drawable->replaceColour (opaqueBlack, darkInk);
 
     const auto image = paint (*drawable, 96, 96);
-    EXPECT_GT (countPixels (image, juce::Colour (0xff1d1d1b)), 0);
-    EXPECT_EQ (countPixels (image, darkInk), 0);
+    EXPECT_GT (countOpaque (image, juce::Colour (0xff1d1d1b)), 0);
+    EXPECT_EQ (countOpaque (image, darkInk), 0);
 }
 
 TEST (Resources, LogoSpansItsWholeBox)
 {
-    const auto drawable = juce::Drawable::createFromImageData (BinaryData::logo_orvella_svg,
-                                                               (size_t) BinaryData::logo_orvella_svgSize);
+    const auto drawable = parse ("logo_orvella_svg");
     ASSERT_NE (drawable, nullptr);
     const auto image = paint (*drawable, 500, 66);
 
     // Ink reaches both ends of the word mark, so drawing it against the left edge lines up with the heading.
-    int left = image.getWidth(), right = -1;
-
-    for (int y = 0; y < image.getHeight(); ++y)
-        for (int x = 0; x < image.getWidth(); ++x)
-            if (image.getPixelAt (x, y).getAlpha() > 128)
-            {
-                left = std::min (left, x);
-                right = std::max (right, x);
-            }
-
-    EXPECT_LT (left, 10);
-    EXPECT_GT (right, image.getWidth() - 10);
+    const auto ink = ov::test::inkBounds (image, image.getBounds(), [] (juce::Colour c) { return c.getAlpha() > 128; });
+    EXPECT_LT (ink.getX(), 10);
+    EXPECT_GT (ink.getRight(), image.getWidth() - 9);
 }
 
 } // namespace
