@@ -137,7 +137,7 @@ TEST_F (MainComponentPaint, SelectAllChangesOnlyWhenPressed)
     EXPECT_TRUE (colourNear (brightestPixel (image, text), accentGreenColour, 0));
 }
 
-TEST_F (MainComponentPaint, ExtrasAtRestHoveredAndPressed)
+TEST_F (MainComponentPaint, ExtrasAtRestHoveredAndPressedWithTheirHelpInHalfGrey)
 {
     makePanel();
 
@@ -157,11 +157,12 @@ TEST_F (MainComponentPaint, ExtrasAtRestHoveredAndPressed)
         }
     }
 
-    // Only the hovered face changes, and its icon stays in the icon ink.
+    // Only the hovered face changes, its icon stays in the icon ink, and its help shows in half grey.
     control ("WEBSITE").setState (juce::Button::buttonOver);
     const auto image = paint();
     EXPECT_TRUE (colourNear (image.getPixelAt (eulaSpot.x, eulaSpot.y), over (greyTextColour, 128), 3));
     EXPECT_GT (countPixels (image, { 174, 453, 36, 36 }, darkInkColour, 2), 40);
+    EXPECT_TRUE (colourNear (brightestPixel (image, { 24, 540, 552, 18 }), over (greyTextColour, 128), 3));
 }
 
 TEST_F (MainComponentPaint, InstallCaptionFollowsShift)
@@ -176,13 +177,6 @@ TEST_F (MainComponentPaint, InstallCaptionFollowsShift)
 
     panel->modifierKeysChanged (juce::ModifierKeys());
     EXPECT_TRUE (samePixels (before, caption()));
-}
-
-TEST_F (MainComponentPaint, HelpLineIsDrawnInHalfGrey)
-{
-    makePanel();
-    control ("EULA").setState (juce::Button::buttonOver);
-    EXPECT_TRUE (colourNear (brightestPixel (paint(), { 24, 540, 552, 18 }), over (greyTextColour, 128), 3));
 }
 
 TEST_F (MainComponentPaint, ScalesWithTheWindow)
