@@ -103,7 +103,14 @@ void MainComponent::modifierKeysChanged (const juce::ModifierKeys& modifiers)
     const auto changed = keys ^ lastModifierFlags;
 
     if ((changed & juce::ModifierKeys::shiftModifier) != 0)
+    {
         uninstallMode = (keys & juce::ModifierKeys::shiftModifier) != 0;
+
+        // A screen reader is told that INSTALL now reads UNINSTALL, or back.
+        if (installButton != nullptr)
+            if (auto* handler = installButton->getAccessibilityHandler())
+                handler->notifyAccessibilityEvent (juce::AccessibilityEvent::titleChanged);
+    }
 
     if (changed != 0)
         repaint();
