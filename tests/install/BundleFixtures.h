@@ -14,6 +14,9 @@
 namespace ov::test
 {
 
+/** A folder's contents as snapshot() reads them. */
+using Tree = std::map<juce::String, std::string>;
+
 /** A module's bytes: a first line that fake version readers return, then a mix of random and
     repetitive data, so the archive holds both stored-like and well-compressed stretches. */
 inline std::string makeModule (const std::string& version, size_t size, juce::int64 seed)
@@ -44,15 +47,27 @@ inline ZipMaker makeVst3Archive (const std::string& module)
     return zip;
 }
 
+inline void write (const juce::File& file, const juce::String& text)
+{
+    ASSERT_TRUE (file.getParentDirectory().createDirectory());
+    ASSERT_TRUE (file.replaceWithText (text));
+}
+
+inline std::string toBytes (const juce::MemoryBlock& block)
+{
+    return { static_cast<const char*> (block.getData()), block.getSize() };
+}
+
 /** Everything below a folder, without following links: "a/" for a folder, "a@" -> target for a link,
     "a" -> contents for a file. */
-inline std::map<juce::String, std::string> snapshot (const juce::File& folder, const juce::String& prefix = {})
+inline Tree snapshot (const juce::File& folder, const juce::String& prefix = {})
 {
-    std::map<juce::String, std::string> tree;
+    Tree tree;
 
     for (const auto& child : folder.findChildFiles (juce::File::findFilesAndDirectories | juce::File::ignoreHiddenFiles, false))
     {
         const auto path = prefix + child.getFileName();
+        juce::MemoryBlock contents;
 
         if (child.isSymbolicLink())
         {
@@ -65,10 +80,8 @@ inline std::map<juce::String, std::string> snapshot (const juce::File& folder, c
         }
         else
         {
-            juce::MemoryBlock contents;
             child.loadFileAsData (contents);
-            tree[path] = contents.getSize() == 0 ? std::string()
-                                                 : std::string (static_cast<const char*> (contents.getData()), contents.getSize());
+            tree[path] = toBytes (contents);
         }
     }
 
@@ -76,15 +89,14 @@ inline std::map<juce::String, std::string> snapshot (const juce::File& folder, c
 }
 
 /** The tree an archive's entries should unpack to, in the form of snapshot(). */
-inline std::map<juce::String, std::string> expectedTree (const ZipMaker& zip)
+inline Tree expectedTree (const ZipMaker& zip)
 {
-    std::map<juce::String, std::string> tree;
+    Tree tree;
 
     for (const auto& entry : zip.getEntries())
     {
         const auto path = juce::String (entry.name).replaceCharacter ('\\', '/');
-        const auto isFolder = path.endsWithChar ('/');
-        const auto parts = juce::StringArray::fromTokens (isFolder ? path.dropLastCharacters (1) : path, "/", {});
+        const auto parts = juce::StringArray::fromTokens (path.trimCharactersAtEnd ("/"), "/", {});
 
         for (int i = 1; i < parts.size(); ++i)
             tree[parts.joinIntoString ("/", 0, i) + "/"] = {};

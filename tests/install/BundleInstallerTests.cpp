@@ -10,27 +10,21 @@
 
 namespace reasons = ov::failureReasons;
 using ov::test::snapshot;
+using ov::test::Tree;
+using ov::test::write;
+using ov::test::ZipMaker;
 
 namespace
 {
-    void write (const juce::File& file, const juce::String& text)
-    {
-        ASSERT_TRUE (file.getParentDirectory().createDirectory());
-        ASSERT_TRUE (file.replaceWithText (text));
-    }
-
     class BundleInstall : public ::testing::Test
     {
     protected:
         ov::test::Sandbox sandbox;
         juce::File folder = sandbox.getCommonFiles().getChildFile ("VST3");
         juce::File bundle = folder.getChildFile ("Tavrin3.vst3");
-        ov::test::ZipMaker newVst3 = ov::test::makeVst3Archive (ov::test::makeModule ("3.1.10.0", 300000, 10));
+        ZipMaker newVst3 = ov::test::makeVst3Archive (ov::test::makeModule ("3.1.10.0", 300000, 10));
 
-        ov::FormatOutcome install (ov::test::ZipMaker& zip, bool readsBack = true)
-        {
-            return install (zip.build(), readsBack);
-        }
+        ov::FormatOutcome install (ZipMaker& zip, bool readsBack = true)    { return install (zip.build(), readsBack); }
 
         ov::FormatOutcome install (const juce::MemoryBlock& archive, bool readsBack = true)
         {
@@ -39,9 +33,8 @@ namespace
         }
 
         /** An older bundle with a file the new archive lacks, and a neighbour that is not ours. */
-        std::map<juce::String, std::string> placeOldBundle()
+        Tree placeOldBundle()
         {
-            bundle.getChildFile ("Contents/x86_64-win/Tavrin3.vst3").create();
             write (bundle.getChildFile ("Contents/x86_64-win/Tavrin3.vst3"), "3.1.9.0\nold module");
             bundle.getChildFile ("Contents/Resources/old-only.txt").create();
             write (bundle.getChildFile ("desktop.ini"), "old");
@@ -50,67 +43,56 @@ namespace
             return snapshot (folder);
         }
 
-        std::map<juce::String, std::string> installedTree (const ov::test::ZipMaker& zip)
+        Tree installedTree (const ZipMaker& zip)
         {
             auto tree = ov::test::expectedTree (zip);
-            tree.insert ({ "Other.vst3/", {} });
-            tree.insert ({ "Other.vst3/Contents/", {} });
-            tree.insert ({ "Other.vst3/Contents/module", {} });
-            tree.insert ({ "Tavrin3.vst3.bak", "the user's" });
+            tree.insert ({ { "Other.vst3/", {} }, { "Other.vst3/Contents/", {} }, { "Other.vst3/Contents/module", {} },
+                           { "Tavrin3.vst3.bak", "the user's" } });
             return tree;
+        }
+
+        /** Makes the bundle an old single-file one. */
+        juce::File placeOldClapBundle()
+        {
+            bundle = sandbox.getCommonFiles().getChildFile ("CLAP/Tavrin3.clap");
+            write (bundle, "old module");
+            return bundle;
         }
     };
 }
 
 //==============================================================================
-TEST_F (BundleInstall, InstallsIntoAMissingFolderExactlyWhatTheArchiveHolds)
+TEST_F (BundleInstall, InstallsExactlyWhatTheArchiveHoldsReplacingTheOldBundleWhole)
 {
     const auto outcome = install (newVst3);
-
     EXPECT_TRUE (outcome.processed);
     EXPECT_TRUE (outcome.succeeded) << outcome.reason;
     EXPECT_EQ (snapshot (folder), ov::test::expectedTree (newVst3));
-}
 
-TEST_F (BundleInstall, ReplacesTheOldBundleWholeAndLeavesItsNeighbours)
-{
+    // Over an older bundle, whose neighbours stay.
     placeOldBundle();
-
     EXPECT_TRUE (install (newVst3).succeeded);
     EXPECT_EQ (snapshot (folder), installedTree (newVst3));
-}
 
-TEST_F (BundleInstall, ReplacesASingleFileBundle)
-{
-    bundle = sandbox.getCommonFiles().getChildFile ("CLAP/Tavrin3.clap");
-    bundle.create();
-    write (bundle, "old");
-    ov::test::ZipMaker clap;
-    clap.file ("Tavrin3.clap", ov::test::makeModule ("", 70000, 3));
-
+    placeOldClapBundle();
+    auto clap = ZipMaker().file ("Tavrin3.clap", ov::test::makeModule ("", 70000, 3));
     EXPECT_TRUE (install (clap).succeeded);
     EXPECT_EQ (snapshot (bundle.getParentDirectory()), ov::test::expectedTree (clap));
 }
 
-TEST_F (BundleInstall, UninstallRemovesOnlyTheBundle)
+TEST_F (BundleInstall, UninstallRemovesOnlyTheBundleAndThenNothing)
 {
-    auto before = placeOldBundle();
+    auto expected = placeOldBundle();
+
+    for (auto it = expected.begin(); it != expected.end();)
+        it = it->first.startsWith ("Tavrin3.vst3/") ? expected.erase (it) : std::next (it);
 
     EXPECT_TRUE (ov::uninstallBundle (bundle).succeeded);
+    EXPECT_EQ (snapshot (folder), expected);
 
-    for (auto it = before.begin(); it != before.end();)
-        it = it->first.startsWith ("Tavrin3.vst3/") ? before.erase (it) : std::next (it);
-
-    EXPECT_EQ (snapshot (folder), before);
-}
-
-TEST_F (BundleInstall, UninstallOfAnAbsentBundleSucceedsAndTouchesNothing)
-{
-    folder.getChildFile ("Other.vst3").createDirectory();
-    const auto before = snapshot (sandbox.getRoot());
-
+    const auto rootBefore = snapshot (sandbox.getRoot());
     EXPECT_TRUE (ov::uninstallBundle (bundle).succeeded);
-    EXPECT_EQ (snapshot (sandbox.getRoot()), before);
+    EXPECT_EQ (snapshot (sandbox.getRoot()), rootBefore);
 }
 
 TEST_F (BundleInstall, ABundleThatIsALinkIsReplacedOrRemovedAsALink)
@@ -143,108 +125,79 @@ TEST_F (BundleInstall, DamagedArchivesLeaveTheOldBundle)
     const auto good = newVst3.build();
     const auto moduleData = newVst3.dataOffsets[4];
 
-    const auto damaged = [&] (const std::function<void (juce::MemoryBlock&)>& damage)
-    {
-        auto copy = good;
-        damage (copy);
-        return copy;
-    };
+    auto truncated = good, endRecordCut = good, badDeflateData = good;
+    truncated.setSize (good.getSize() / 2);
+    endRecordCut.setSize (good.getSize() - 1);
 
-    std::vector<std::pair<const char*, juce::MemoryBlock>> cases {
-        { "truncated",        damaged ([&] (auto& m) { m.setSize (m.getSize() / 2); }) },
-        { "end record cut",   damaged ([&] (auto& m) { m.setSize (m.getSize() - 1); }) },
-        { "bad deflate data", damaged ([&] (auto& m) { for (size_t i = 0; i < 64; ++i) m[moduleData + 1000 + i] ^= 0x5a; }) },
-    };
+    for (size_t i = 0; i < 64; ++i)
+        badDeflateData[moduleData + 1000 + i] ^= 0x5a;
 
-    auto flippedCrc = ov::test::makeVst3Archive (newVst3.getEntries()[4].data);
+    auto flippedCrc = newVst3.getEntries()[4];
+    flippedCrc.name = "Tavrin3.vst3\\Contents\\Resources\\another.bin";
     auto longer = flippedCrc;
-    ov::test::ZipMaker::Entry module = newVst3.getEntries()[4];
-    module.name = "Tavrin3.vst3\\Contents\\Resources\\another.bin";
-    flippedCrc.add ([module] { auto e = module; e.recordedCrc = 0x12345678; return e; }());
-    longer.add ([module] { auto e = module; e.recordedSize = (juce::uint32) e.data.size() - 100; return e; }());
-    cases.emplace_back ("flipped CRC", flippedCrc.build());
-    cases.emplace_back ("longer than recorded", longer.build());
+    flippedCrc.recordedCrc = 0x12345678;
+    longer.recordedSize = (juce::uint32) longer.data.size() - 100;
 
-    for (const auto& [what, archive] : cases)
+    for (const auto& [what, archive] : { std::pair { "truncated", truncated }, std::pair { "end record cut", endRecordCut },
+                                         std::pair { "bad deflate data", badDeflateData },
+                                         std::pair { "flipped CRC", ZipMaker (newVst3).add (flippedCrc).build() },
+                                         std::pair { "longer than recorded", ZipMaker (newVst3).add (longer).build() } })
     {
-        const auto outcome = install (archive);
-
-        EXPECT_FALSE (outcome.succeeded) << what;
-        EXPECT_EQ (outcome.reason, reasons::archiveDamaged) << what;
+        EXPECT_EQ (install (archive).reason, reasons::archiveDamaged) << what;
         EXPECT_EQ (snapshot (folder), before) << what;
     }
 }
 
 TEST_F (BundleInstall, EntriesThatLeaveTheBundleWriteNothing)
 {
-    const auto before = placeOldBundle();
+    placeOldBundle();
     const auto rootBefore = snapshot (sandbox.getRoot());
 
-    for (const auto* name : { "..\\evil.txt", "Tavrin3.vst3\\..\\..\\evil.txt", "\\evil.txt", "/tmp/ov-evil.txt",
-                              "C:\\evil.txt", "C:evil.txt", "Other.vst3\\evil.txt" })
+    for (const auto& extra : std::initializer_list<ZipMaker::Entry> {
+             { "..\\evil.txt", "evil" }, { "Tavrin3.vst3\\..\\..\\evil.txt", "evil" }, { "\\evil.txt", "evil" },
+             { "/tmp/ov-evil.txt", "evil" }, { "C:\\evil.txt", "evil" }, { "C:evil.txt", "evil" },
+             { "Other.vst3\\evil.txt", "evil" }, { "Tavrin3.vst3\\Contents\\link", "/etc", false, 0xa1ed0000 } })
     {
-        auto zip = ov::test::makeVst3Archive ("3.1.10.0\n");
-        zip.file (name, "evil");
-        const auto outcome = install (zip);
+        auto zip = ov::test::makeVst3Archive ("3.1.10.0\n").add (extra);
 
-        EXPECT_EQ (outcome.reason, reasons::archiveDamaged) << name;
-        EXPECT_EQ (snapshot (sandbox.getRoot()), rootBefore) << name;
+        EXPECT_EQ (install (zip).reason, reasons::archiveDamaged) << extra.name;
+        EXPECT_EQ (snapshot (sandbox.getRoot()), rootBefore) << extra.name;
     }
 
-    auto withLink = ov::test::makeVst3Archive ("3.1.10.0\n");
-    withLink.add ({ "Tavrin3.vst3\\Contents\\link", "/etc", false, 0xa1ed0000 });
-
-    EXPECT_EQ (install (withLink).reason, reasons::archiveDamaged);
-    EXPECT_EQ (snapshot (sandbox.getRoot()), rootBefore);
     EXPECT_FALSE (juce::File ("/tmp/ov-evil.txt").exists());
 }
 
 TEST_F (BundleInstall, ABundleThatDoesNotReadBackIsTakenOutAgain)
 {
     const auto before = placeOldBundle();
-    const auto outcome = install (newVst3, false);
 
-    EXPECT_EQ (outcome.reason, reasons::notReadBack);
+    EXPECT_EQ (install (newVst3, false).reason, reasons::notReadBack);
     EXPECT_EQ (snapshot (folder), before);
 }
 
-TEST_F (BundleInstall, AnImmutableOldFileBundleStaysAsItWas)
+TEST_F (BundleInstall, AnImmutableOldBundleOrInstallFolderStaysAsItWas)
 {
-    bundle = sandbox.getCommonFiles().getChildFile ("CLAP/Tavrin3.clap");
-    bundle.create();
-    write (bundle, "old module");
-    const auto before = snapshot (bundle.getParentDirectory());
-    const ov::test::ScopedImmutable immutable (bundle);
+    placeOldBundle();
+    const auto vst3 = bundle;
+    const auto clap = placeOldClapBundle();
+    const auto before = snapshot (sandbox.getCommonFiles());
+    auto newClap = ZipMaker().file ("Tavrin3.clap", "new module");
 
-    if (! immutable.isApplied())
-        GTEST_SKIP() << "no chattr +i here";
-
-    ov::test::ZipMaker clap;
-    clap.file ("Tavrin3.clap", "new module");
-    EXPECT_EQ (install (clap).reason, reasons::oldBundleProtected);
-    EXPECT_EQ (snapshot (bundle.getParentDirectory()), before);
-
-    EXPECT_EQ (ov::uninstallBundle (bundle).reason, reasons::bundleProtected);
-    EXPECT_EQ (snapshot (bundle.getParentDirectory()), before);
-}
-
-TEST_F (BundleInstall, AnImmutableOldBundleFolderOrInstallFolderStaysAsItWas)
-{
-    const auto before = placeOldBundle();
-
-    for (const auto& [immutablePath, reason] : { std::pair { bundle, reasons::oldBundleProtected },
-                                                 std::pair { folder, reasons::folderNotWritable } })
+    for (const auto& [target, immutablePath, zip, reason] : { std::tuple { vst3, vst3, &newVst3, reasons::oldBundleProtected },
+                                                              std::tuple { vst3, folder, &newVst3, reasons::folderNotWritable },
+                                                              std::tuple { clap, clap, &newClap, reasons::oldBundleProtected } })
     {
         const ov::test::ScopedImmutable immutable (immutablePath);
 
         if (! immutable.isApplied())
             GTEST_SKIP() << "no chattr +i here";
 
+        bundle = target;
         const auto what = immutablePath.getFileName();
-        EXPECT_EQ (install (newVst3).reason, reason) << what;
-        EXPECT_EQ (snapshot (folder), before) << what;
+        EXPECT_EQ (install (*zip).reason, reason) << what;
+        EXPECT_EQ (snapshot (sandbox.getCommonFiles()), before) << what;
         EXPECT_EQ (ov::uninstallBundle (bundle).reason, reasons::bundleProtected) << what;
-        EXPECT_EQ (snapshot (folder), before) << what;
+        EXPECT_EQ (snapshot (sandbox.getCommonFiles()), before) << what;
     }
 }
 
@@ -260,10 +213,8 @@ TEST_F (BundleInstall, AnImmutableFileInsideTheOldBundleIsReportedAndClearedLate
     // under a name no host scans and that is never put back.
     EXPECT_EQ (install (newVst3).reason, reasons::oldFilesLeftBehind);
     auto tree = installedTree (newVst3);
-    tree.insert ({ "Tavrin3.vst3.ov-del/", {} });
-    tree.insert ({ "Tavrin3.vst3.ov-del/Contents/", {} });
-    tree.insert ({ "Tavrin3.vst3.ov-del/Contents/Resources/", {} });
-    tree.insert ({ "Tavrin3.vst3.ov-del/Contents/Resources/old-only.txt", {} });
+    tree.insert ({ { "Tavrin3.vst3.ov-del/", {} }, { "Tavrin3.vst3.ov-del/Contents/", {} },
+                   { "Tavrin3.vst3.ov-del/Contents/Resources/", {} }, { "Tavrin3.vst3.ov-del/Contents/Resources/old-only.txt", {} } });
     EXPECT_EQ (snapshot (folder), tree);
 
     // While it cannot be removed, a run stops before touching the bundle.
@@ -287,8 +238,7 @@ TEST_F (BundleInstall, ADiskThatFillsUpMidUnpackLeavesTheOldBundle)
     ASSERT_LT (space, 16 * 1024 * 1024);
 
     // The archive fits in memory but its unpacked files do not fit on the disk.
-    auto tooBig = ov::test::makeVst3Archive ("3.1.10.0\n");
-    tooBig.add ({ "Tavrin3.vst3\\Contents\\big.bin", ov::test::makeModule ("", (size_t) space + 65536, 11), false });
+    auto tooBig = ov::test::makeVst3Archive ("3.1.10.0\n").add ({ "Tavrin3.vst3\\Contents\\big.bin", ov::test::makeModule ("", (size_t) space + 65536, 11), false });
 
     EXPECT_EQ (install (tooBig).reason, reasons::notEnoughDiskSpace);
     EXPECT_EQ (snapshot (folder), before);
@@ -359,13 +309,19 @@ TEST_F (BundleInstall, AHalfDeletedBundleIsNeverPutBack)
 
     EXPECT_TRUE (ov::recoverInterruptedRun (bundle));
     EXPECT_FALSE (ov::pathIsTaken (bundle));
-    EXPECT_EQ (snapshot (folder), (std::map<juce::String, std::string> { { "Tavrin3.vst3.ov-newer", "not ours" } }));
+    EXPECT_EQ (snapshot (folder), (Tree { { "Tavrin3.vst3.ov-newer", "not ours" } }));
 }
 
-TEST_F (BundleInstall, LeftoversThatAreLinksAreRemovedAsLinks)
+TEST_F (BundleInstall, LeftoversAreClearedBeforeInstallingAndLinksAmongThemRemovedAsLinks)
 {
     placeOldBundle();
     const ov::BundleSiblings names (bundle);
+    write (names.staging.getChildFile ("Tavrin3.vst3/Contents/stale.bin"), "stale");
+    write (names.staging.getChildFile ("Tavrin3.vst3/Plugin.ico"), "stale");
+
+    EXPECT_TRUE (install (newVst3).succeeded);
+    EXPECT_EQ (snapshot (folder), installedTree (newVst3));
+
     const auto usersFolder = sandbox.getRoot().getChildFile ("Users/Me");
     write (usersFolder.getChildFile ("song.txt"), "keep");
     const auto usersBefore = snapshot (usersFolder);
@@ -378,24 +334,13 @@ TEST_F (BundleInstall, LeftoversThatAreLinksAreRemovedAsLinks)
     EXPECT_EQ (snapshot (usersFolder), usersBefore);
 }
 
-TEST_F (BundleInstall, ALeftoverStagingFolderIsClearedBeforeInstalling)
-{
-    placeOldBundle();
-    const ov::BundleSiblings names (bundle);
-    write (names.staging.getChildFile ("Tavrin3.vst3/Contents/stale.bin"), "stale");
-    write (names.staging.getChildFile ("Tavrin3.vst3/Plugin.ico"), "stale");
-
-    EXPECT_TRUE (install (newVst3).succeeded);
-    EXPECT_EQ (snapshot (folder), installedTree (newVst3));
-}
-
 TEST_F (BundleInstall, ALeftoverThatCannotBeRemovedStopsTheRunBeforeItTouchesTheBundle)
 {
     const auto before = placeOldBundle();
     const ov::BundleSiblings names (bundle);
     const auto stuck = names.staging.getChildFile ("Tavrin3.vst3/stuck.bin");
     write (stuck, "stuck");
-    auto expected = before;
+    auto expected = before;   // the leftover stays, and so does everything else
     expected.insert ({ { "Tavrin3.vst3.ov-new/", {} }, { "Tavrin3.vst3.ov-new/Tavrin3.vst3/", {} },
                        { "Tavrin3.vst3.ov-new/Tavrin3.vst3/stuck.bin", "stuck" } });
     const ov::test::ScopedImmutable immutable (stuck);

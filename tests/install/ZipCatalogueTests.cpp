@@ -7,13 +7,6 @@ using ov::test::ZipMaker;
 
 namespace
 {
-    std::vector<ov::ZipEntryRecord> readOrFail (const juce::MemoryBlock& archive)
-    {
-        auto records = ov::readZipCatalogue (archive.getData(), archive.getSize());
-        EXPECT_TRUE (records.has_value());
-        return records.value_or (std::vector<ov::ZipEntryRecord>());
-    }
-
     juce::Result check (ZipMaker zip, const juce::String& bundleName = "Tavrin3.vst3")
     {
         const auto archive = zip.build();
@@ -26,23 +19,22 @@ TEST (ZipCatalogue, AgreesWithTheFrameworkReaderAndZlib)
 {
     auto zip = ov::test::makeVst3Archive (ov::test::makeModule ("3.1.10.0", 100000, 1));
     const auto archive = zip.build();
-    const auto records = readOrFail (archive);
-
+    const auto records = ov::readZipCatalogue (archive.getData(), archive.getSize());
     juce::MemoryInputStream stream (archive, false);
     juce::ZipFile reader (stream);
-    ASSERT_EQ ((int) records.size(), reader.getNumEntries());
+    ASSERT_TRUE (records.has_value());
+    ASSERT_EQ ((int) records->size(), reader.getNumEntries());
 
-    for (size_t i = 0; i < records.size(); ++i)
+    for (size_t i = 0; i < records->size(); ++i)
     {
+        const auto& record = (*records)[i];
         const auto& entry = zip.getEntries()[i];
-        EXPECT_EQ (records[i].name, reader.getEntry ((int) i)->filename);
-        EXPECT_EQ (records[i].uncompressedSize, (juce::uint64) reader.getEntry ((int) i)->uncompressedSize);
-        EXPECT_EQ (records[i].crc32, (juce::uint32) crc32 (0, reinterpret_cast<const Bytef*> (entry.data.data()), (uInt) entry.data.size()));
-        EXPECT_EQ (records[i].dataOffset, (juce::uint64) zip.dataOffsets[i]);
-        EXPECT_EQ (records[i].isFolder(), juce::String (entry.name).endsWithChar ('\\'));
+        EXPECT_EQ (record.name, reader.getEntry ((int) i)->filename);
+        EXPECT_EQ (record.uncompressedSize, (juce::uint64) reader.getEntry ((int) i)->uncompressedSize);
+        EXPECT_EQ (record.crc32, ZipMaker::crcOf (entry.data));
+        EXPECT_EQ (record.dataOffset, (juce::uint64) zip.dataOffsets[i]);
+        EXPECT_EQ (record.isFolder(), juce::String (entry.name).endsWithChar ('\\'));
     }
-
-    EXPECT_TRUE (ov::checkBundleEntries (records, "Tavrin3.vst3").wasOk());
 }
 
 TEST (ZipCatalogue, RefusesEveryTruncationAndDataOutsideTheArchive)
@@ -67,12 +59,7 @@ TEST (ZipCatalogue, RefusesEveryTruncationAndDataOutsideTheArchive)
 
 TEST (ZipCatalogue, AcceptsOnlyPlainPathsBelowTheOneBundle)
 {
-    const auto withExtra = [] (ZipMaker::Entry extra)
-    {
-        auto zip = ov::test::makeVst3Archive ("module");
-        zip.add (std::move (extra));
-        return zip;
-    };
+    const auto withExtra = [] (const ZipMaker::Entry& extra) { return ov::test::makeVst3Archive ("module").add (extra); };
 
     EXPECT_TRUE (check (withExtra ({ "Tavrin3.vst3/Contents/extra.txt", "x" })).wasOk());
     EXPECT_TRUE (check (ZipMaker().file ("Tavrin3.clap", "module"), "Tavrin3.clap").wasOk());
@@ -83,9 +70,12 @@ TEST (ZipCatalogue, AcceptsOnlyPlainPathsBelowTheOneBundle)
                               "Tavrin3.vst3\\Plugin.ICO", "Tavrin3.vst3\\desktop.ini\\x" })
         EXPECT_TRUE (check (withExtra ({ name, "x" })).failed()) << name;
 
-    EXPECT_TRUE (check (withExtra ({ "Tavrin3.vst3\\link", "/etc", false, 0xa1ed0000 })).failed());
-    EXPECT_TRUE (check (withExtra ({ "Tavrin3.vst3\\Plugin.ico\\", {}, false })).failed());
-    EXPECT_TRUE (check (withExtra ({ "Tavrin3.vst3\\Plugin.ico\\sub\\", {}, false })).failed());
+    // A link, and folders where a file already is.
+    for (const auto& extra : { ZipMaker::Entry { "Tavrin3.vst3\\link", "/etc", false, 0xa1ed0000 },
+                               ZipMaker::Entry { "Tavrin3.vst3\\Plugin.ico\\", {}, false },
+                               ZipMaker::Entry { "Tavrin3.vst3\\Plugin.ico\\sub\\", {}, false } })
+        EXPECT_TRUE (check (withExtra (extra)).failed()) << extra.name;
+
     EXPECT_TRUE (check (ZipMaker().file ("Tavrin3.clap", "module").folder ("Tavrin3.clap\\x\\"), "Tavrin3.clap").failed());
     EXPECT_TRUE (check (ZipMaker().file ("Tavrin3.clap", "module").file ("Tavrin3.clap\\x", "y"), "Tavrin3.clap").failed());
     EXPECT_TRUE (check (ZipMaker(), "Tavrin3.clap").failed());

@@ -36,15 +36,8 @@ public:
         return *this;
     }
 
-    ZipMaker& file (const std::string& name, const std::string& data)
-    {
-        return add ({ name, data });
-    }
-
-    ZipMaker& folder (const std::string& name)
-    {
-        return add ({ name, {}, false });
-    }
+    ZipMaker& file (const std::string& name, const std::string& data)    { return add ({ name, data }); }
+    ZipMaker& folder (const std::string& name)                            { return add ({ name, {}, false }); }
 
     juce::MemoryBlock build()
     {
@@ -55,8 +48,7 @@ public:
         for (const auto& entry : entries)
         {
             const auto stored = entry.deflate ? deflateRaw (entry.data) : entry.data;
-            const auto crc = entry.recordedCrc.value_or ((juce::uint32) crc32 (0, reinterpret_cast<const Bytef*> (entry.data.data()),
-                                                                                 (uInt) entry.data.size()));
+            const auto crc = entry.recordedCrc.value_or (crcOf (entry.data));
             const auto size = entry.recordedSize.value_or ((juce::uint32) entry.data.size());
             const auto method = (short) (entry.deflate ? 8 : 0);
             const auto headerOffset = (int) out.getPosition();
@@ -83,9 +75,8 @@ public:
             directory.writeInt (0x02014b50);
             directory.writeShort ((short) (entry.externalAttributes != 0 ? 0x0314 : 0x0014));
             writeCommonFields (directory);
-            directory.writeShort (0);
-            directory.writeShort (0);
-            directory.writeShort (0);
+            directory.writeInt (0);     // comment length, disk number
+            directory.writeShort (0);   // internal attributes
             directory.writeInt ((int) entry.externalAttributes);
             directory.writeInt (headerOffset);
             directory.write (entry.name.data(), entry.name.size());
@@ -95,8 +86,7 @@ public:
         out << directory.getMemoryBlock();
 
         out.writeInt (0x06054b50);
-        out.writeShort (0);
-        out.writeShort (0);
+        out.writeInt (0);           // disk numbers
         out.writeShort ((short) entries.size());
         out.writeShort ((short) entries.size());
         out.writeInt ((int) directory.getDataSize());
@@ -110,6 +100,11 @@ public:
 
     /** Where each entry's data begins in the last archive built. */
     std::vector<size_t> dataOffsets;
+
+    static juce::uint32 crcOf (const std::string& data)
+    {
+        return (juce::uint32) crc32 (0, reinterpret_cast<const Bytef*> (data.data()), (uInt) data.size());
+    }
 
     static std::string deflateRaw (const std::string& data)
     {
