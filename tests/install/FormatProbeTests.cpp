@@ -1,7 +1,10 @@
 #include "support/Sandbox.h"
+#include "tests/install/BundleFixtures.h"
 #include "ui/MainComponent.h"
 
 #include <gtest/gtest.h>
+
+using ov::test::write;
 
 namespace
 {
@@ -22,19 +25,14 @@ namespace
         juce::File vst3 = sandbox.getCommonFiles().getChildFile ("VST3/Tavrin3.vst3");
         juce::File clap = sandbox.getCommonFiles().getChildFile ("CLAP/Tavrin3.clap");
         juce::File aax = sandbox.getCommonFiles().getChildFile ("Avid/Audio/Plug-Ins/Tavrin3.aaxplugin");
-
-        static void write (const juce::File& file, const juce::String& text)
-        {
-            file.getParentDirectory().createDirectory();
-            file.replaceWithText (text);
-        }
     };
 }
 
-TEST_F (FormatProbe, ComparesTheInstalledVersionOnTheLeftByNaturalOrder)
+TEST_F (FormatProbe, ComparesTheInstalledVersionOnTheLeftByNaturalOrderAtEveryCall)
 {
-    const MainComponent panel (host);
     const auto module = vst3.getChildFile ("Contents/x86_64-win/Tavrin3.vst3");
+    write (module, "3.1.9.0");
+    const MainComponent panel (host);
 
     const std::pair<const char*, ov::InstallState> table[] {
         { "3.1.10.0", ov::InstallState::installed },   { "3.1.11.0", ov::InstallState::installed },
@@ -54,18 +52,11 @@ TEST_F (FormatProbe, ComparesTheInstalledVersionOnTheLeftByNaturalOrder)
         EXPECT_EQ (status.needsUpdate, state == ov::InstallState::needsUpdate) << version;
         EXPECT_EQ (status.statusText, juce::String ("v") + version + (state == ov::InstallState::installed ? " INSTALLED" : " NEEDS UPDATE"));
     }
-}
 
-TEST_F (FormatProbe, ReadsTheFileSystemAtEveryCall)
-{
-    write (vst3.getChildFile ("Contents/x86_64-win/Tavrin3.vst3"), "3.1.9.0");
-    const MainComponent panel (host);
-
-    EXPECT_EQ (panel.probeFormatStatus (0).statusText, "v3.1.9.0 NEEDS UPDATE");
     EXPECT_EQ (panel.probeFormatStatus (1).statusText, "NOT INSTALLED");
     EXPECT_EQ (panel.probeFormatStatus (1).installState, ov::InstallState::notInstalled);
 
-    // Deleted while the program runs: the next look shows it.
+    // Deleted while the program runs: the next look shows it, and the selection stays.
     vst3.deleteRecursively();
     const auto gone = panel.probeFormatStatus (0);
     EXPECT_FALSE (gone.bundleExists);
@@ -101,9 +92,8 @@ TEST_F (FormatProbe, ReadsARealModulesVersionResource)
     host->versionReader = nullptr;
     const auto fixtures = juce::File (__FILE__).getParentDirectory().getSiblingFile ("fixtures/pe");
     const auto module = vst3.getChildFile ("Contents/x86_64-win/Tavrin3.vst3");
-    module.getParentDirectory().createDirectory();
+    ASSERT_TRUE (module.getParentDirectory().createDirectory() && clap.getParentDirectory().createDirectory());
     ASSERT_TRUE (fixtures.getChildFile ("v3.1.9.0-x64.dll").copyFileTo (module));
-    ASSERT_TRUE (clap.getParentDirectory().createDirectory());
     ASSERT_TRUE (fixtures.getChildFile ("v3.1.10.0-x64.dll").copyFileTo (clap));
     const MainComponent panel (host);
 

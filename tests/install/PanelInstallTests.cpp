@@ -1,148 +1,76 @@
 #include "install/BundleInstaller.h"
-#include "product/ProductManifest.h"
-#include "support/Sandbox.h"
 #include "tests/install/BundleFixtures.h"
-#include "ui/MainComponent.h"
+#include "ui/PanelRig.h"
 
 #include "BinaryData.h"
 
 #include <gtest/gtest.h>
 
+using ov::test::snapshot;
+
 namespace
 {
-    const char* const bundleNames[] = { "Tavrin3.vst3", "Tavrin3.clap", "Tavrin3.aaxplugin" };
-
-    class PanelInstall : public ::testing::Test
+    class PanelInstall : public ov::test::PanelRig
     {
     protected:
-        ov::test::Sandbox sandbox;
-        std::shared_ptr<ov::test::SandboxHost> host = std::make_shared<ov::test::SandboxHost> (sandbox);
-        std::unique_ptr<MainComponent> panel;
+        juce::File folderOf (int index) const     { return getBundle (index).getParentDirectory(); }
 
-        MainComponent& makePanel()
+        /** A file that no archive has (for the single-file bundle, the bundle itself). */
+        juce::File oldMarker (int index) const
         {
-            panel = std::make_unique<MainComponent> (host);
-            return *panel;
+            return index == 1 ? getBundle (index) : getBundle (index).getChildFile ("Contents/old-only.txt");
         }
 
-        juce::File folderOf (int index) const
-        {
-            return sandbox.getCommonFiles().getChildFile (ov::product::formats[(size_t) index].defaultSubfolder);
-        }
-
-        juce::File bundleOf (int index) const
-        {
-            return folderOf (index).getChildFile (bundleNames[index]);
-        }
-
-        /** An old bundle of the format, with a file that no archive has. */
-        void placeOldBundle (int index)
-        {
-            const auto bundle = bundleOf (index);
-
-            if (index == 1)
-            {
-                bundle.getParentDirectory().createDirectory();
-                bundle.replaceWithText ("old");
-            }
-            else
-            {
-                bundle.getChildFile ("Contents/old-only.txt").create();
-            }
-        }
-
-        static juce::MemoryInputStream* openArchive (int index)
-        {
-            switch (index)
-            {
-                case 0:  return new juce::MemoryInputStream (BinaryData::vst3_zip, (size_t) BinaryData::vst3_zipSize, false);
-                case 1:  return new juce::MemoryInputStream (BinaryData::clap_zip, (size_t) BinaryData::clap_zipSize, false);
-                default: return new juce::MemoryInputStream (BinaryData::aax_zip, (size_t) BinaryData::aax_zipSize, false);
-            }
-        }
+        void placeOldBundle (int index)           { ov::test::write (oldMarker (index), "old"); }
+        bool isOld (int index) const              { return oldMarker (index).loadFileAsString() == "old"; }
 
         /** The install folder holds exactly the embedded archive's entries, byte for byte, and nothing else. */
-        void expectInstalledExactly (int index)
+        void expectInstalledExactly (int index) const
         {
-            juce::ZipFile archive (openArchive (index), true);
-            std::map<juce::String, std::string> expected;
+            int size = 0;
+            const auto* data = BinaryData::getNamedResource ((ov::product::formatNames()[index].toLowerCase() + "_zip").toRawUTF8(), size);
+            juce::MemoryInputStream stream (data, (size_t) size, false);
+            juce::ZipFile archive (stream);
+            ov::test::ZipMaker entries;
 
             for (int i = 0; i < archive.getNumEntries(); ++i)
             {
-                const auto name = archive.getEntry (i)->filename.replaceCharacter ('\\', '/');
-                const auto parts = juce::StringArray::fromTokens (name.trimCharactersAtEnd ("/"), "/", {});
+                juce::MemoryBlock bytes;
 
-                for (int p = 1; p < parts.size(); ++p)
-                    expected[parts.joinIntoString ("/", 0, p) + "/"] = {};
+                if (const std::unique_ptr<juce::InputStream> entry { archive.createStreamForEntry (i) })
+                    entry->readIntoMemoryBlock (bytes);
 
-                if (name.endsWithChar ('/'))
-                {
-                    expected[name] = {};
-                    continue;
-                }
-
-                const std::unique_ptr<juce::InputStream> entry (archive.createStreamForEntry (i));
-                juce::MemoryBlock data;
-                entry->readIntoMemoryBlock (data);
-                EXPECT_EQ ((juce::int64) data.getSize(), archive.getEntry (i)->uncompressedSize) << name;
-                expected[name] = data.getSize() == 0 ? std::string()
-                                                     : std::string (static_cast<const char*> (data.getData()), data.getSize());
+                entries.file (archive.getEntry (i)->filename.toStdString(), ov::test::toBytes (bytes));
             }
 
-            EXPECT_EQ (ov::test::snapshot (folderOf (index)), expected) << bundleNames[index];
+            EXPECT_GT (entries.getEntries().size(), 0u) << index;
+            EXPECT_EQ (snapshot (folderOf (index)), ov::test::expectedTree (entries)) << index;
         }
 
-        void expectControlsHidden()
-        {
-            for (auto* child : panel->getChildren())
-            {
-                if (juce::StringArray { "VST3", "CLAP", "AAX", "SELECT_ALL", "INSTALL" }.contains (child->getName()))
-                {
-                    EXPECT_FALSE (child->isVisible()) << child->getName();
-                }
-            }
-        }
+        const ov::FormatOutcome& outcome (int index) const    { return panel->getLastOutcomes()[(size_t) index]; }
     };
 }
 
 //==============================================================================
-TEST_F (PanelInstall, InstallsEveryFormatIntoEmptyFoldersExactlyAsItsArchive)
+TEST_F (PanelInstall, InstallsTheSelectedFormatsExactlyAsTheirArchivesAndOnlyThose)
 {
+    placeOldBundle (0);
     makePanel();
-
-    for (auto* child : panel->getChildren())
-        if (child->getName() == "SELECT_ALL")
-            panel->buttonClicked (dynamic_cast<juce::Button*> (child));
-
-    for (int i = 0; i < 3; ++i)
-        ASSERT_TRUE (panel->isFormatSelected (i));
+    click ("CLAP");
 
     panel->installSelectedFormats();
 
-    for (int i = 0; i < 3; ++i)
+    for (int i : { 0, 1 })
     {
-        EXPECT_TRUE (panel->getLastOutcomes()[(size_t) i].succeeded) << panel->getLastOutcomes()[(size_t) i].reason;
+        EXPECT_TRUE (outcome (i).succeeded) << outcome (i).reason;
         EXPECT_FALSE (panel->isFormatSelected (i));
         EXPECT_EQ (panel->probeFormatStatus (i).installState, ov::InstallState::installed);
         expectInstalledExactly (i);
     }
 
+    EXPECT_FALSE (outcome (2).processed);
+    EXPECT_FALSE (folderOf (2).exists());
     EXPECT_TRUE (panel->isInstallFinished());
-    expectControlsHidden();
-}
-
-TEST_F (PanelInstall, ReplacesAnExistingBundleWhole)
-{
-    placeOldBundle (0);
-    makePanel();
-    ASSERT_TRUE (panel->isFormatSelected (0));
-
-    panel->installSelectedFormats();
-
-    EXPECT_TRUE (panel->getLastOutcomes()[0].succeeded);
-    EXPECT_FALSE (panel->getLastOutcomes()[1].processed);
-    expectInstalledExactly (0);
-    EXPECT_FALSE (folderOf (1).exists());
 }
 
 TEST_F (PanelInstall, ShiftUninstallRemovesTheSelectedBundlesAndKeepsTheRest)
@@ -151,35 +79,37 @@ TEST_F (PanelInstall, ShiftUninstallRemovesTheSelectedBundlesAndKeepsTheRest)
     placeOldBundle (2);
     makePanel();
     placeOldBundle (1);   // after start-up, so not selected
-    const auto clapBefore = ov::test::snapshot (folderOf (1));
+    const auto clapBefore = snapshot (folderOf (1));
 
     panel->modifierKeysChanged (juce::ModifierKeys (juce::ModifierKeys::shiftModifier));
     panel->installSelectedFormats();
 
     for (int i : { 0, 2 })
     {
-        EXPECT_TRUE (panel->getLastOutcomes()[(size_t) i].succeeded);
+        EXPECT_TRUE (outcome (i).succeeded);
         EXPECT_TRUE (folderOf (i).isDirectory());
-        EXPECT_EQ (ov::test::snapshot (folderOf (i)).size(), 0u);
+        EXPECT_EQ (snapshot (folderOf (i)).size(), 0u);
     }
 
-    EXPECT_EQ (ov::test::snapshot (folderOf (1)), clapBefore);
+    EXPECT_EQ (snapshot (folderOf (1)), clapBefore);
     EXPECT_TRUE (panel->isInstallFinished());
 }
 
 TEST_F (PanelInstall, NothingSelectedTouchesNoFileAndStillFinishes)
 {
     makePanel();
-    const auto before = ov::test::snapshot (sandbox.getRoot());
+    const auto before = snapshot (sandbox.getRoot());
 
     panel->installSelectedFormats();
 
-    EXPECT_EQ (ov::test::snapshot (sandbox.getRoot()), before);
+    EXPECT_EQ (snapshot (sandbox.getRoot()), before);
     EXPECT_TRUE (panel->isInstallFinished());
-    expectControlsHidden();
 
-    for (const auto& outcome : panel->getLastOutcomes())
-        EXPECT_FALSE (outcome.processed);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE (outcome (i).processed);
+
+    for (const auto* name : { "VST3", "CLAP", "AAX", "SELECT_ALL", "INSTALL" })
+        EXPECT_FALSE (control (name).isVisible()) << name;
 }
 
 TEST_F (PanelInstall, FormatsAreDoneInOrderEachCompletelyBeforeTheNext)
@@ -197,10 +127,8 @@ TEST_F (PanelInstall, FormatsAreDoneInOrderEachCompletelyBeforeTheNext)
 
         for (int i = 0; i < 3; ++i)
         {
-            const auto isOld = bundleOf (i).getChildFile ("Contents/old-only.txt").exists()
-                                || (i == 1 && bundleOf (i).loadFileAsString() == "old");
             const auto leftovers = folderOf (i).findChildFiles (juce::File::findFilesAndDirectories, false).size() - 1;
-            state << (isOld ? "old" : "new") << (leftovers > 0 ? "+" : "") << " ";
+            state << (isOld (i) ? "old" : "new") << (leftovers > 0 ? "+" : "") << " ";
         }
 
         seen.add (module.getFileName() + ": " + state.trim());
@@ -210,13 +138,16 @@ TEST_F (PanelInstall, FormatsAreDoneInOrderEachCompletelyBeforeTheNext)
     panel->installSelectedFormats();
 
     EXPECT_EQ (seen.joinIntoString (" | "), "Tavrin3.vst3: new+ old old | Tavrin3.clap: new new+ old | Tavrin3.aaxplugin: new new new+");
+
+    for (int i = 0; i < 3; ++i)
+        expectInstalledExactly (i);
 }
 
 TEST_F (PanelInstall, AFormatThatDoesNotReadBackAsInstalledFailsAndKeepsItsOldBundle)
 {
     placeOldBundle (0);
     placeOldBundle (1);
-    const auto before = ov::test::snapshot (sandbox.getCommonFiles());
+    const auto before = snapshot (sandbox.getCommonFiles());
     makePanel();
     host->versionReader = [] (const juce::File&) { return juce::String ("3.1.9.0"); };
 
@@ -224,12 +155,12 @@ TEST_F (PanelInstall, AFormatThatDoesNotReadBackAsInstalledFailsAndKeepsItsOldBu
 
     for (int i : { 0, 1 })
     {
-        EXPECT_FALSE (panel->getLastOutcomes()[(size_t) i].succeeded);
-        EXPECT_EQ (panel->getLastOutcomes()[(size_t) i].reason, ov::failureReasons::notReadBack);
+        EXPECT_FALSE (outcome (i).succeeded);
+        EXPECT_EQ (outcome (i).reason, ov::failureReasons::notReadBack);
         EXPECT_FALSE (panel->isFormatSelected (i));
     }
 
-    EXPECT_EQ (ov::test::snapshot (sandbox.getCommonFiles()), before);
+    EXPECT_EQ (snapshot (sandbox.getCommonFiles()), before);
     EXPECT_TRUE (panel->isInstallFinished());
 }
 
@@ -239,50 +170,51 @@ TEST_F (PanelInstall, AFailingFormatDoesNotStopTheOthers)
         placeOldBundle (i);
 
     makePanel();
-    const auto clapBefore = ov::test::snapshot (folderOf (1));
-    const ov::test::ScopedImmutable immutable (bundleOf (1));
+    const auto clapBefore = snapshot (folderOf (1));
+    const ov::test::ScopedImmutable immutable (getBundle (1));
 
     if (! immutable.isApplied())
         GTEST_SKIP() << "no chattr +i here";
 
     panel->installSelectedFormats();
 
-    EXPECT_TRUE (panel->getLastOutcomes()[0].succeeded);
-    EXPECT_FALSE (panel->getLastOutcomes()[1].succeeded);
-    EXPECT_EQ (panel->getLastOutcomes()[1].reason, ov::failureReasons::oldBundleProtected);
-    EXPECT_TRUE (panel->getLastOutcomes()[2].succeeded);
-    EXPECT_EQ (ov::test::snapshot (folderOf (1)), clapBefore);
-    expectInstalledExactly (0);
-    expectInstalledExactly (2);
+    EXPECT_EQ (outcome (1).reason, ov::failureReasons::oldBundleProtected);
+    EXPECT_FALSE (outcome (1).succeeded);
+    EXPECT_EQ (snapshot (folderOf (1)), clapBefore);
+
+    for (int i : { 0, 2 })
+    {
+        EXPECT_TRUE (outcome (i).succeeded) << i;
+        expectInstalledExactly (i);
+    }
 }
 
 TEST_F (PanelInstall, StartUpPutsBackAPlugInThatAKilledRunHadSetAside)
 {
     placeOldBundle (0);
-    const auto before = ov::test::snapshot (folderOf (0));
-    const ov::BundleSiblings names (bundleOf (0));
-    ASSERT_TRUE (bundleOf (0).moveFileTo (names.setAside));
+    const auto before = snapshot (folderOf (0));
+    const ov::BundleSiblings names (getBundle (0));
+    ASSERT_TRUE (getBundle (0).moveFileTo (names.setAside));
     names.staging.getChildFile ("Tavrin3.vst3/Plugin.ico").create();
 
     makePanel();
 
     EXPECT_TRUE (panel->isFormatSelected (0));
-    EXPECT_EQ (ov::test::snapshot (folderOf (0)), before);
+    EXPECT_EQ (snapshot (folderOf (0)), before);
 }
 
-TEST_F (PanelInstall, ShiftAloneSwitchesTheModeAndTheOtherKeysOnlyRepaint)
+TEST_F (PanelInstall, ShiftAloneSwitchesTheModeWithOrWithoutMouseButtonsAndAfterInstalling)
 {
-    makePanel();
     using K = juce::ModifierKeys;
+    makePanel();
 
-    panel->modifierKeysChanged (K (K::shiftModifier | K::leftButtonModifier));
-    EXPECT_TRUE (panel->isUninstallMode());
-    panel->modifierKeysChanged (K (K::shiftModifier | K::ctrlModifier | K::altModifier));
-    EXPECT_TRUE (panel->isUninstallMode());
-    panel->modifierKeysChanged (K (K::ctrlModifier | K::leftButtonModifier));
-    EXPECT_FALSE (panel->isUninstallMode());
-    panel->modifierKeysChanged (K (K::altModifier));
-    EXPECT_FALSE (panel->isUninstallMode());
+    for (const auto& [flags, uninstall] : { std::pair { K::shiftModifier | K::leftButtonModifier, true },
+                                            std::pair { K::shiftModifier | K::ctrlModifier | K::altModifier, true },
+                                            std::pair { K::ctrlModifier | K::leftButtonModifier, false } })
+    {
+        panel->modifierKeysChanged (K (flags));
+        EXPECT_EQ (panel->isUninstallMode(), uninstall) << flags;
+    }
 
     panel->installSelectedFormats();
     panel->modifierKeysChanged (K (K::shiftModifier));
