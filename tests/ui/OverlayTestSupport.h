@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <tuple>
 
 namespace ov::test
 {
@@ -81,5 +82,62 @@ inline juce::Rectangle<int> inkBounds (const juce::Image& image, juce::Rectangle
 
 /** Ink clearly lighter than the background: text and glyphs. */
 inline bool isBrightInk (juce::Colour c)    { return c.getBrightness() > 0.35f; }
+
+/** Ink as light as the headings, lighter than any grey. */
+inline bool isLightInk (juce::Colour c)     { return c.getBrightness() > 0.8f; }
+
+/** Children's bounds in an overlay laid out at 600 and at 900 pixels, where 1.5 units (13.5 pixels) go to the even 14. */
+template <typename Panel>
+void expectBoundsAt600And900 (Panel& panel,
+                              std::initializer_list<std::tuple<juce::Component*, juce::Rectangle<int>, juce::Rectangle<int>>> table)
+{
+    for (const auto width : { 600, 900 })
+    {
+        layOutAndPaint (panel, width);
+
+        for (const auto& [child, at600, at900] : table)
+            EXPECT_EQ (child->getBounds(), width == 600 ? at600 : at900) << child->getName() << " at " << width;
+    }
+}
+
+/** The close button every overlay has: invisible, its round X half grey at rest and full grey under the pointer,
+    and a click takes the overlay off its parent without taking it apart. */
+template <typename Panel>
+void expectCloseButtonWorks (Panel& panel)
+{
+    auto* close = findButton (panel, "X");
+    ASSERT_NE (close, nullptr);
+    EXPECT_FLOAT_EQ (close->getAlpha(), 0.0f);
+    EXPECT_TRUE (close->isVisible());
+    EXPECT_EQ (close->getTitle(), "Close");
+
+    // At 1200 pixels the ring is 3 pixels thick, so its leftmost pixels are solid: circle in (1080, 42, 48, 48).
+    auto image = layOutAndPaint (panel, 1200);
+    EXPECT_TRUE (colourNear (image.getPixelAt (1079, 66), over (palette::greyTextColour, 0x80)));
+    EXPECT_EQ (image.getPixelAt (1076, 66), palette::backgroundColour);
+    EXPECT_EQ (image.getPixelAt (1104, 45), palette::backgroundColour);   // inside the ring, above the X
+
+    close->setState (juce::Button::buttonOver);
+    image = layOutAndPaint (panel, 1200);
+    close->setState (juce::Button::buttonNormal);
+    EXPECT_TRUE (colourNear (image.getPixelAt (1079, 66), palette::greyTextColour));
+
+    const auto cross = inkBounds (image, { 1084, 46, 40, 40 }, isBrightInk);
+    EXPECT_NEAR (cross.getCentreX(), 1104, 2);
+    EXPECT_NEAR (cross.getCentreY(), 66, 3);
+
+    juce::Component parent;
+    parent.addAndMakeVisible (panel);
+    const auto children = panel.getNumChildComponents();
+    panel.buttonClicked (close);
+
+    EXPECT_EQ (parent.getNumChildComponents(), 0);
+    EXPECT_EQ (panel.getParentComponent(), nullptr);
+    EXPECT_EQ (panel.getNumChildComponents(), children);
+
+    // Closing an overlay that is already off the screen changes nothing.
+    panel.buttonClicked (close);
+    EXPECT_EQ (panel.getParentComponent(), nullptr);
+}
 
 } // namespace ov::test

@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 using namespace ov::palette;
-using ov::test::colourNear;
-using ov::test::over;
 
 namespace
 {
@@ -14,13 +12,14 @@ namespace
 class PanelEula : public ::testing::Test
 {
 protected:
-    juce::TextEditor* findEditor()
+    juce::TextEditor& editor()
     {
         for (auto* child : panel.getChildren())
-            if (auto* editor = dynamic_cast<juce::TextEditor*> (child))
-                return editor;
+            if (auto* found = dynamic_cast<juce::TextEditor*> (child))
+                return *found;
 
-        return nullptr;
+        ADD_FAILURE() << "no editor";
+        throw std::runtime_error ("missing editor");
     }
 
     ov::test::ScopedProgramLook look;
@@ -29,32 +28,17 @@ protected:
 
 TEST_F (PanelEula, LaysOutEditorAndCloseButtonInUnits)
 {
-    auto* editor = findEditor();
-    auto* close = ov::test::findButton (panel, "X");
-    ASSERT_NE (editor, nullptr);
-    ASSERT_NE (close, nullptr);
-
-    ov::test::layOutAndPaint (panel, 600);
-    EXPECT_EQ (editor->getBounds(), juce::Rectangle<int> (24, 72, 552, 480));
-    EXPECT_EQ (close->getBounds(), juce::Rectangle<int> (528, 9, 48, 48));
-
-    // 1.5 units of 9 pixels is 13.5, which goes to the even neighbour.
-    ov::test::layOutAndPaint (panel, 900);
-    EXPECT_EQ (editor->getBounds(), juce::Rectangle<int> (36, 108, 828, 720));
-    EXPECT_EQ (close->getBounds(), juce::Rectangle<int> (792, 14, 72, 72));
+    ov::test::expectBoundsAt600And900 (panel, { { &editor(), { 24, 72, 552, 480 }, { 36, 108, 828, 720 } },
+                                                { ov::test::findButton (panel, "X"), { 528, 9, 48, 48 }, { 792, 14, 72, 72 } } });
 }
 
 TEST_F (PanelEula, EditorHoldsTheLicenceInGreyWithoutVisibleOutline)
 {
-    auto* editor = findEditor();
-    ASSERT_NE (editor, nullptr);
-
-    EXPECT_EQ (editor->getText(), juce::String (ov::product::eulaText));
-    EXPECT_TRUE (editor->isMultiLine());
-    EXPECT_FALSE (editor->isReadOnly());
-    EXPECT_EQ (editor->findColour (juce::TextEditor::textColourId), greyTextColour);
-    EXPECT_EQ (editor->findColour (juce::TextEditor::outlineColourId), backgroundColour);
-    EXPECT_EQ (editor->findColour (juce::TextEditor::focusedOutlineColourId), backgroundColour);
+    EXPECT_EQ (editor().getText(), juce::String (ov::product::eulaText));
+    EXPECT_TRUE (editor().isMultiLine());
+    EXPECT_FALSE (editor().isReadOnly());
+    EXPECT_EQ (editor().findColour (juce::TextEditor::textColourId), greyTextColour);
+    EXPECT_EQ (editor().findColour (juce::TextEditor::focusedOutlineColourId), backgroundColour);
 
     const auto image = ov::test::layOutAndPaint (panel, 600);
 
@@ -64,8 +48,7 @@ TEST_F (PanelEula, EditorHoldsTheLicenceInGreyWithoutVisibleOutline)
     EXPECT_EQ (image.getPixelAt (300, 72), backgroundColour);
 
     // The licence is drawn, and nothing in the editor is lighter than its grey.
-    const auto text = ov::test::inkBounds (image, { 24, 72, 552, 480 }, ov::test::isBrightInk);
-    EXPECT_FALSE (text.isEmpty());
+    EXPECT_FALSE (ov::test::inkBounds (image, { 24, 72, 552, 480 }, ov::test::isBrightInk).isEmpty());
     EXPECT_TRUE (ov::test::inkBounds (image, { 24, 72, 552, 480 },
                                       [] (juce::Colour c) { return c.getBrightness() > greyTextColour.getBrightness() + 0.02f; })
                      .isEmpty());
@@ -77,8 +60,7 @@ TEST_F (PanelEula, HeadingStartsAtFourUnitsOnItsBaseline)
     EXPECT_EQ (image.getPixelAt (2, 2), backgroundColour);
     EXPECT_EQ (image.getPixelAt (300, 65), backgroundColour);
 
-    const auto heading = ov::test::inkBounds (image, { 0, 0, 520, 70 },
-                                              [] (juce::Colour c) { return c.getBrightness() > 0.8f; });
+    const auto heading = ov::test::inkBounds (image, { 0, 0, 520, 70 }, ov::test::isLightInk);
     ASSERT_FALSE (heading.isEmpty());
     EXPECT_NEAR (heading.getX(), 24, 3);
     EXPECT_NEAR (heading.getBottom(), 36, 1);          // capitals only: no ink below the baseline
@@ -88,50 +70,13 @@ TEST_F (PanelEula, HeadingStartsAtFourUnitsOnItsBaseline)
     for (auto x = heading.getX(); x < heading.getRight(); ++x)
         if (const auto c = image.getPixelAt (x, heading.getCentreY()); c.getBrightness() > brightest.getBrightness())
             brightest = c;
-    EXPECT_TRUE (colourNear (brightest, lightTextColour, 4));
+    EXPECT_TRUE (ov::test::colourNear (brightest, lightTextColour, 4));
 }
 
-TEST_F (PanelEula, CloseGlyphIsHalfGreyAtRestAndFullGreyUnderThePointer)
+TEST_F (PanelEula, CloseButtonTakesThePanelOffKeepingItsText)
 {
-    auto* close = ov::test::findButton (panel, "X");
-    ASSERT_NE (close, nullptr);
-
-    // At 1200 pixels the ring is 3 pixels thick, so its leftmost pixels are solid: circle in (1080, 42, 48, 48).
-    auto image = ov::test::layOutAndPaint (panel, 1200);
-    EXPECT_TRUE (colourNear (image.getPixelAt (1079, 66), over (greyTextColour, 0x80)));
-    EXPECT_EQ (image.getPixelAt (1076, 66), backgroundColour);
-    EXPECT_EQ (image.getPixelAt (1104, 45), backgroundColour);   // inside the ring, above the X
-
-    close->setState (juce::Button::buttonOver);
-    image = ov::test::layOutAndPaint (panel, 1200);
-    EXPECT_TRUE (colourNear (image.getPixelAt (1079, 66), greyTextColour));
-
-    // The X sits in the middle of the circle.
-    const auto cross = ov::test::inkBounds (image, { 1084, 46, 40, 40 }, ov::test::isBrightInk);
-    ASSERT_FALSE (cross.isEmpty());
-    EXPECT_NEAR (cross.getCentreX(), 1104, 2);
-    EXPECT_NEAR (cross.getCentreY(), 66, 3);
-}
-
-TEST_F (PanelEula, CloseTakesItselfOffItsParentWithoutBeingDeleted)
-{
-    juce::Component mainPanel;
-    mainPanel.addAndMakeVisible (panel);
-    auto* close = ov::test::findButton (panel, "X");
-    ASSERT_NE (close, nullptr);
-
-    EXPECT_FLOAT_EQ (close->getAlpha(), 0.0f);
-    EXPECT_EQ (close->getTitle(), "Close");
-
-    panel.buttonClicked (close);
-
-    EXPECT_EQ (mainPanel.getNumChildComponents(), 0);
-    EXPECT_EQ (panel.getParentComponent(), nullptr);
-    EXPECT_EQ (findEditor()->getText(), juce::String (ov::product::eulaText));
-
-    // Closing a panel that is already off the screen changes nothing.
-    panel.buttonClicked (close);
-    EXPECT_EQ (panel.getParentComponent(), nullptr);
+    ov::test::expectCloseButtonWorks (panel);
+    EXPECT_EQ (editor().getText(), juce::String (ov::product::eulaText));
 }
 
 TEST (PanelEulaText, EmptyLicenceGivesEmptyEditorUnderTheHeading)
