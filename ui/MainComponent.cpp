@@ -61,6 +61,15 @@ juce::Rectangle<float> nonNegative (float x, float y, float w, float h)
     return { x, y, juce::jmax (0.0f, w), juce::jmax (0.0f, h) };
 }
 
+// An overlay covers the whole panel at the panel's scale, above its controls, shown or not.
+template <typename Overlay>
+void coverPanel (Overlay& overlay, const juce::Component& panel, float layoutUnit)
+{
+    overlay.layoutUnit = layoutUnit;
+    overlay.setBounds (panel.getLocalBounds());
+    overlay.setAlwaysOnTop (true);
+}
+
 } // namespace
 
 MainComponent::MainComponent()
@@ -351,18 +360,10 @@ void MainComponent::resized()
     helpLabel->setFont (customLookAndFeel.getRegularFont (3.0f * u));
 
     if (eulaPanel != nullptr)
-    {
-        eulaPanel->layoutUnit = layoutUnit;
-        eulaPanel->setBounds (getLocalBounds());
-        eulaPanel->setAlwaysOnTop (true);
-    }
+        coverPanel (*eulaPanel, *this, layoutUnit);
 
     if (supportPanel != nullptr)
-    {
-        supportPanel->layoutUnit = layoutUnit;
-        supportPanel->setBounds (getLocalBounds());
-        supportPanel->setAlwaysOnTop (true);
-    }
+        coverPanel (*supportPanel, *this, layoutUnit);
 }
 
 //==============================================================================
@@ -416,9 +417,7 @@ void MainComponent::buttonClicked (juce::Button* button)
     {
         eulaPanel = std::make_unique<panel_eula> (ov::product::eulaText);
         addAndMakeVisible (*eulaPanel);
-        eulaPanel->layoutUnit = layoutUnit;
-        eulaPanel->setBounds (getLocalBounds());
-        eulaPanel->setAlwaysOnTop (true);
+        coverPanel (*eulaPanel, *this, layoutUnit);
     }
     else if (name == "WEBSITE")
     {
@@ -432,13 +431,11 @@ void MainComponent::buttonClicked (juce::Button* button)
     {
         supportPanel = std::make_unique<panel_support>();
         addAndMakeVisible (*supportPanel);
-        supportPanel->layoutUnit = layoutUnit;
         supportPanel->settingsFolder = settingsFolder.getFullPathName();
         supportPanel->productName = productName;
         supportPanel->productVersion = productVersion;
         supportPanel->host = host;
-        supportPanel->setBounds (getLocalBounds());
-        supportPanel->setAlwaysOnTop (true);
+        coverPanel (*supportPanel, *this, layoutUnit);
     }
     else if (juce::isPositiveAndBelow (formatIndex, (int) formatButtons.size()))
     {
