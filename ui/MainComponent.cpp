@@ -1,5 +1,6 @@
 #include "ui/MainComponent.h"
 #include "product/ProductManifest.h"
+#include "ui/PanelDrawing.h"
 #include "ui/Palette.h"
 #include "ui/panel_eula.h"
 #include "ui/panel_support.h"
@@ -10,16 +11,8 @@ namespace
 {
 
 using namespace ov::palette;
-
-std::unique_ptr<juce::Drawable> parseIcon (const char* data, int size, bool inked)
-{
-    auto icon = juce::Drawable::createFromImageData (data, (size_t) size);
-
-    if (icon != nullptr && inked)
-        icon->replaceColour (juce::Colours::black, darkInkColour);
-
-    return icon;
-}
+using ov::drawing::faceColour;
+using ov::drawing::parseIcon;
 
 // An icon that could not be parsed simply leaves its place empty.
 void drawIcon (juce::Graphics& g, juce::Drawable* icon, juce::Rectangle<float> area, juce::RectanglePlacement placement)
@@ -38,14 +31,6 @@ void drawRecolouredIcon (juce::Graphics& g, juce::Drawable* icon, juce::Colour f
     icon->replaceColour (from, to);
     icon->drawWithin (g, area, placement, 1.0f);
     icon->replaceColour (to, from);
-}
-
-juce::Colour faceColour (const juce::Button& button)
-{
-    if (button.isDown())
-        return accentGreenColour;
-
-    return greyTextColour.withAlpha ((juce::uint8) (button.isOver() ? 191 : 128));
 }
 
 juce::Colour rowColour (const ov::FormatStatus& status, bool hovered)
@@ -339,7 +324,7 @@ void MainComponent::resized()
 
     const auto place = [u] (juce::Component& child, float x, float y, float w, float h)
     {
-        child.setBounds (juce::roundToInt (x * u), juce::roundToInt (y * u), juce::roundToInt (w * u), juce::roundToInt (h * u));
+        child.setBounds (ov::drawing::scaledBounds (u, x, y, w, h));
     };
 
     auto extrasX = 4.0f;

@@ -1,5 +1,5 @@
 #include "ui/panel_eula.h"
-#include "ui/OverlayDrawing.h"
+#include "ui/PanelDrawing.h"
 #include "ui/Palette.h"
 
 using namespace ov::palette;
@@ -29,8 +29,8 @@ panel_eula::~panel_eula() = default;
 void panel_eula::resized()
 {
     const auto u = layoutUnit;
-    licenceEditor->setBounds (ov::overlay::scaledBounds (u, 4.0f, 12.0f, 92.0f, 80.0f));
-    closeButton->setBounds (ov::overlay::scaledBounds (u, 88.0f, 1.5f, 8.0f, 8.0f));
+    licenceEditor->setBounds (ov::drawing::scaledBounds (u, 4.0f, 12.0f, 92.0f, 80.0f));
+    closeButton->setBounds (ov::drawing::scaledBounds (u, 88.0f, 1.5f, 8.0f, 8.0f));
 }
 
 void panel_eula::paint (juce::Graphics& g)
@@ -43,7 +43,7 @@ void panel_eula::paint (juce::Graphics& g)
     g.setFont (juce::FontOptions (4.0f * u));
     g.drawSingleLineText ("LICENSE AGREEMENT", (int) (4.0f * u), (int) (6.0f * u), juce::Justification::left);
 
-    ov::overlay::drawCloseGlyph (g, *closeButton, u);
+    ov::drawing::drawCloseGlyph (g, *closeButton, u);
 }
 
 void panel_eula::buttonClicked (juce::Button*)

@@ -1,6 +1,6 @@
 #include "ui/panel_support.h"
 #include "product/ProductManifest.h"
-#include "ui/OverlayDrawing.h"
+#include "ui/PanelDrawing.h"
 #include "ui/Palette.h"
 
 #include "BinaryData.h"
@@ -18,30 +18,12 @@ const char* const mailText =
     "If you have more complicated questions, or matters that need to remain private, concerning account "
     "information, etc., feel free to email us.";
 
-std::unique_ptr<juce::Drawable> makeIcon (const char* data, int size)
-{
-    auto icon = juce::Drawable::createFromImageData (data, (size_t) size);
-
-    if (icon != nullptr)
-        icon->replaceColour (juce::Colour (0xff000000), darkInkColour);
-
-    return icon;
-}
-
-juce::Colour faceColour (const juce::Button& button)
-{
-    if (button.isDown())
-        return accentGreenColour;
-
-    return greyTextColour.withAlpha ((juce::uint8) (button.isOver() ? 0xbf : 0x80));
-}
-
 void drawLinkButton (juce::Graphics& g, const juce::Button& button, const juce::Drawable* icon,
                      const juce::String& text, float u)
 {
     const auto bounds = button.getBounds().toFloat();
 
-    g.setColour (faceColour (button));
+    g.setColour (ov::drawing::faceColour (button));
     g.fillRoundedRectangle (bounds, u);
 
     // An icon that did not parse leaves only its face.
@@ -69,8 +51,8 @@ void drawHeading (juce::Graphics& g, const juce::String& text, juce::Colour colo
 
 panel_support::panel_support()
 {
-    discordIcon = makeIcon (BinaryData::icon_discord_svg, BinaryData::icon_discord_svgSize);
-    mailIcon = makeIcon (BinaryData::icon_mail_svg, BinaryData::icon_mail_svgSize);
+    discordIcon = ov::drawing::parseIcon (BinaryData::icon_discord_svg, BinaryData::icon_discord_svgSize, true);
+    mailIcon = ov::drawing::parseIcon (BinaryData::icon_mail_svg, BinaryData::icon_mail_svgSize, true);
 
     const auto makeButton = [this] (const char* name, const char* title, const juce::String& description)
     {
@@ -94,9 +76,9 @@ panel_support::~panel_support() = default;
 void panel_support::resized()
 {
     const auto u = layoutUnit;
-    closeButton->setBounds (ov::overlay::scaledBounds (u, 88.0f, 1.5f, 8.0f, 8.0f));
-    discordButton->setBounds (ov::overlay::scaledBounds (u, 10.0f, 15.0f, 10.0f, 10.0f));
-    mailButton->setBounds (ov::overlay::scaledBounds (u, 10.0f, 35.0f, 10.0f, 10.0f));
+    closeButton->setBounds (ov::drawing::scaledBounds (u, 88.0f, 1.5f, 8.0f, 8.0f));
+    discordButton->setBounds (ov::drawing::scaledBounds (u, 10.0f, 15.0f, 10.0f, 10.0f));
+    mailButton->setBounds (ov::drawing::scaledBounds (u, 10.0f, 35.0f, 10.0f, 10.0f));
 }
 
 void panel_support::paint (juce::Graphics& g)
@@ -104,7 +86,7 @@ void panel_support::paint (juce::Graphics& g)
     const auto u = layoutUnit;
 
     g.fillAll (backgroundColour);
-    ov::overlay::drawCloseGlyph (g, *closeButton, u);
+    ov::drawing::drawCloseGlyph (g, *closeButton, u);
 
     drawHeading (g, "DISCORD", lightTextColour, 5.0f * u, 7.0f, u);
     drawLinkButton (g, *discordButton, discordIcon.get(), discordText, u);
@@ -115,7 +97,7 @@ void panel_support::paint (juce::Graphics& g)
     drawHeading (g, "ABOUT ORVELLA PLUGIN MANAGER", greyTextColour, 3.0f * u, 57.0f, u);
 
     g.drawFittedText (getAboutText(),
-                      ov::overlay::scaledBounds (u, 10.0f, 65.0f, 80.0f, 30.0f),
+                      ov::drawing::scaledBounds (u, 10.0f, 65.0f, 80.0f, 30.0f),
                       juce::Justification::topLeft, 20);
 
     g.drawSingleLineText (ov::product::makerNotice, (int) (10.0f * u), (int) (88.0f * u), juce::Justification::left);

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "ui/Palette.h"
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <memory>
+
+/** What the main panel and its overlays draw alike. */
+namespace ov::drawing
+{
+
+/** A child's bounds from factors of the unit, each product rounded half to even. */
+inline juce::Rectangle<int> scaledBounds (float u, float x, float y, float w, float h)
+{
+    return { juce::roundToInt (x * u), juce::roundToInt (y * u), juce::roundToInt (w * u), juce::roundToInt (h * u) };
+}
+
+/** An embedded SVG; its pure black becomes the dark ink when it is an inked icon. Null when it does not
+    parse, and its place is then left empty. */
+inline std::unique_ptr<juce::Drawable> parseIcon (const char* data, int size, bool inked)
+{
+    auto icon = juce::Drawable::createFromImageData (data, (size_t) size);
+
+    if (icon != nullptr && inked)
+        icon->replaceColour (juce::Colours::black, palette::darkInkColour);
+
+    return icon;
+}
+
+/** The face of a clickable tile: green while pressed, brighter grey under the pointer. */
+inline juce::Colour faceColour (const juce::Button& button)
+{
+    if (button.isDown())
+        return palette::accentGreenColour;
+
+    return palette::greyTextColour.withAlpha ((juce::uint8) (button.isOver() ? 191 : 128));
+}
+
+/** The round "X" over an overlay's transparent close button, full grey only while the pointer is on it. */
+inline void drawCloseGlyph (juce::Graphics& g, const juce::Button& closeButton, float u)
+{
+    const auto area = closeButton.getBounds().toFloat().reduced (2.0f * u);
+
+    g.setColour (closeButton.isOver() ? palette::greyTextColour
+                                      : palette::greyTextColour.withAlpha ((juce::uint8) 0x80));
+    g.drawEllipse (area, 0.25f * u);
+    g.setFont (juce::FontOptions (3.0f * u));
+    g.drawText ("X", area, juce::Justification::centred, true);
+}
+
+} // namespace ov::drawing
