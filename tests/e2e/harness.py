@@ -221,7 +221,7 @@ class Sandbox:
     def __init__(self):
         # Letters that OCR does not mix up, since the support overlay shows this path.
         while True:
-            name = "ovsandbox" + "".join(random.choice("bcdfhkmnprtwxz") for _ in range(6))
+            name = "ovsandbox" + "".join(random.choice("dfkptwxz") for _ in range(6))
             with contextlib.suppress(FileExistsError):
                 self.root = os.path.join(tempfile.gettempdir(), name)
                 os.mkdir(self.root, 0o700)
