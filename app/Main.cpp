@@ -70,6 +70,15 @@ public:
            #endif
         }
 
+        // Shift may have changed while another window had the keyboard.
+        void activeWindowStatusChanged() override
+        {
+            DocumentWindow::activeWindowStatusChanged();
+
+            if (auto* panel = dynamic_cast<MainComponent*> (getContentComponent()))
+                panel->followShiftKey();
+        }
+
         void closeButtonPressed() override
         {
             JUCEApplication::getInstance()->systemRequestedQuit();

@@ -36,6 +36,11 @@ juce::String SystemHost::getFileVersion (const juce::File& module) const
     return module.getVersion();
 }
 
+juce::String SystemHost::getMachineWideLockName (const juce::String& name) const
+{
+    return name;
+}
+
 #else
 
 juce::File SystemHost::getWineDrive()
@@ -66,6 +71,12 @@ juce::File SystemHost::getTempFolder() const
 juce::String SystemHost::getFileVersion (const juce::File& module) const
 {
     return juce::String (readPeFileVersion (module.getFullPathName().toStdString()));
+}
+
+juce::String SystemHost::getMachineWideLockName (const juce::String& name) const
+{
+    // Copies in other prefixes touch other files: they need not wait for each other.
+    return name + "." + juce::String::toHexString (getWineDrive().getFullPathName().hashCode64());
 }
 
 #endif

@@ -25,6 +25,10 @@ public:
 
     /** Hands an address to the default browser or mail program. */
     virtual bool openUrl (const juce::URL& url) const = 0;
+
+    /** The name under which every process on this machine shares an inter-process lock: on Windows the
+        name itself; in a Wine prefix, a Windows machine of its own, the name marked with the prefix. */
+    virtual juce::String getMachineWideLockName (const juce::String& name) const = 0;
 };
 
 /** The real system: Windows itself, or on other hosts the Windows drive of a Wine prefix. */
@@ -38,6 +42,7 @@ public:
     juce::File getTempFolder() const override;
     juce::String getFileVersion (const juce::File& module) const override;
     bool openUrl (const juce::URL& url) const override;
+    juce::String getMachineWideLockName (const juce::String& name) const override;
 
    #if ! JUCE_WINDOWS
     /** $WINEPREFIX/drive_c when WINEPREFIX is an absolute path, else ~/.wine/drive_c. */

@@ -1,5 +1,6 @@
 #include "install/BundleInstaller.h"
 #include "host/RenameNoReplace.h"
+#include "install/FormatProbe.h"
 
 #include <zlib.h>
 
@@ -208,9 +209,10 @@ juce::Result unpackArchive (const juce::MemoryBlock& archiveCopy, const juce::Fi
     return juce::Result::ok();
 }
 
-FormatOutcome installBundle (const juce::File& bundle, const void* archiveData, size_t archiveSize,
-                             const UnpackStep& unpack, const std::function<bool()>& readsBackAsInstalled)
+FormatOutcome installBundle (const FormatFiles& files, const void* archiveData, size_t archiveSize,
+                             const juce::String& productVersion, const Host& host)
 {
+    const auto& bundle = files.bundle;
     const BundleSiblings names (bundle);
 
     if (! recoverInterruptedRun (bundle))
@@ -234,7 +236,7 @@ FormatOutcome installBundle (const juce::File& bundle, const void* archiveData, 
         return failed (explainWriteFailure (installFolder, smallestWrite));
     }
 
-    const auto unpacked = unpack (*copy, names.staging);
+    const auto unpacked = unpackArchive (*copy, names.staging);
     copy.reset();
 
     if (unpacked.failed())
@@ -269,7 +271,7 @@ FormatOutcome installBundle (const juce::File& bundle, const void* archiveData, 
         return failed (failureReasons::folderNotWritable);
     }
 
-    if (! readsBackAsInstalled())
+    if (probeBundle (bundle, files.versionProbeFile, productVersion, host).installState != InstallState::installed)
     {
         renameNoReplace (bundle, staged);
         putOldBack();

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "host/Host.h"
+#include "install/FormatFiles.h"
 #include "install/FormatStatus.h"
 #include "install/ZipCatalogue.h"
-
-#include <functional>
 
 namespace ov
 {
@@ -37,6 +37,7 @@ namespace failureReasons
     inline constexpr const char* filesLeftBehind      = "removed, but some of its files could not be deleted";
     inline constexpr const char* stillPresent         = "the plug-in is still there after removing it";
     inline constexpr const char* leftoversStuck       = "files left over from an earlier run cannot be removed";
+    inline constexpr const char* anotherCopyBusy      = "another copy of the installer is busy; nothing was changed";
 }
 
 /** Mends what a killed run left beside the bundle: an old bundle that was set aside goes back when
@@ -50,15 +51,12 @@ bool recoverInterruptedRun (const juce::File& bundle);
     that fails; the error is a failure reason. */
 juce::Result unpackArchive (const juce::MemoryBlock& archiveCopy, const juce::File& targetFolder);
 
-/** The step that writes an archive copy below a folder, as unpackArchive does. */
-using UnpackStep = std::function<juce::Result (const juce::MemoryBlock& archiveCopy, const juce::File& targetFolder)>;
-
 /** Replaces the bundle with the one in the archive, or leaves the old one as it was. The archive is
-    copied to memory and its entries checked; unpack writes the copy into the staging folder; only
-    then is the old bundle set aside, the new one moved in and the old one deleted. readsBackAsInstalled
-    is asked once the new bundle is in place; if it says no, the old bundle is put back. */
-FormatOutcome installBundle (const juce::File& bundle, const void* archiveData, size_t archiveSize,
-                             const UnpackStep& unpack, const std::function<bool()>& readsBackAsInstalled);
+    copied to memory and its entries checked; unpackArchive writes the copy into the staging folder; only
+    then is the old bundle set aside, the new one moved in and the old one deleted. Once the new bundle is
+    in place it must read back as installed in productVersion, else the old bundle is put back. */
+FormatOutcome installBundle (const FormatFiles& files, const void* archiveData, size_t archiveSize,
+                             const juce::String& productVersion, const Host& host);
 
 /** Moves the bundle aside and deletes it; a bundle that cannot be moved stays complete. A symbolic
     link is removed as a link. Nothing at the bundle path is no failure. */

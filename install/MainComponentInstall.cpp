@@ -1,6 +1,7 @@
 #include "ui/MainComponent.h"
 #include "install/BundleInstaller.h"
 #include "install/FormatProbe.h"
+#include "install/InstallRun.h"
 #include "product/ProductManifest.h"
 
 #include "BinaryData.h"
@@ -27,17 +28,12 @@ namespace
 
 juce::File MainComponent::getBundleFile (int index) const
 {
-    return installFolders[(size_t) index].getChildFile (productName + ov::product::formatExtensions()[index]);
+    return ov::makeFormatFiles (installFolders[(size_t) index], productName, index).bundle;
 }
 
 juce::File MainComponent::getVersionProbeFile (int index) const
 {
-    const juce::String moduleFolder (ov::product::formats[(size_t) index].moduleFolder);
-
-    if (moduleFolder.isEmpty())
-        return getBundleFile (index);
-
-    return getBundleFile (index).getChildFile (moduleFolder + productName + ov::product::formatExtensions()[index]);
+    return ov::makeFormatFiles (installFolders[(size_t) index], productName, index).versionProbeFile;
 }
 
 ov::FormatStatus MainComponent::probeFormatStatus (int index) const
@@ -45,42 +41,32 @@ ov::FormatStatus MainComponent::probeFormatStatus (int index) const
     return ov::probeBundle (getBundleFile (index), getVersionProbeFile (index), productVersion, *host);
 }
 
-bool MainComponent::findBundleAfterRecovery (int index)
+void MainComponent::recoverInterruptedRuns()
 {
-    // A run that was killed may have left the user's plug-in set aside: it goes back before the
-    // selection looks at the bundle, so it shows as installed and starts selected.
-    ov::recoverInterruptedRun (getBundleFile (index));
-    return getBundleFile (index).exists();
+    std::array<juce::File, ov::product::numFormats> bundles;
+
+    for (size_t i = 0; i < bundles.size(); ++i)
+        bundles[i] = getBundleFile ((int) i);
+
+    ov::recoverInterruptedRuns (bundles, *host);
 }
 
 void MainComponent::installSelectedFormats()
 {
-    for (size_t i = 0; i < formatSelected.size(); ++i)
-    {
-        lastOutcomes[i] = {};
+    ov::FormatJobs jobs;
 
+    for (size_t i = 0; i < jobs.size(); ++i)
+    {
         if (! formatSelected[i])
             continue;
 
         const auto index = (int) i;
         const auto archive = getEmbeddedArchive (index);
-        const auto readsBackAsInstalled = [this, index]
-        {
-            return probeFormatStatus (index).installState == ov::InstallState::installed;
-        };
-
-        const auto unpack = [this] (const juce::MemoryBlock& archiveCopy, const juce::File& stagingFolder)
-        {
-            return unpackArchive (archiveCopy, stagingFolder);
-        };
-
-        lastOutcomes[i] = uninstallMode ? ov::uninstallBundle (getBundleFile (index))
-                                        : ov::installBundle (getBundleFile (index), archive.data, (size_t) archive.size,
-                                                             unpack, readsBackAsInstalled);
-
+        jobs[i] = ov::FormatJob { ov::makeFormatFiles (installFolders[i], productName, index), archive.data, (size_t) archive.size };
         formatSelected[i] = false;
     }
 
+    lastOutcomes = ov::runFormats (jobs, uninstallMode, productVersion, *host);
     installFinished = true;
 
     for (auto* control : { formatButtons[0].get(), formatButtons[1].get(), formatButtons[2].get(),
@@ -94,6 +80,16 @@ void MainComponent::installSelectedFormats()
 juce::Result MainComponent::unpackArchive (const juce::MemoryBlock& archiveCopy, const juce::File& targetFolder) const
 {
     return ov::unpackArchive (archiveCopy, targetFolder);
+}
+
+void MainComponent::followShiftKey()
+{
+    modifierKeysChanged (juce::ModifierKeys::getCurrentModifiersRealtime());
+}
+
+void MainComponent::mouseEnter (const juce::MouseEvent&)
+{
+    followShiftKey();
 }
 
 void MainComponent::modifierKeysChanged (const juce::ModifierKeys& modifiers)

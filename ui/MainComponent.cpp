@@ -105,9 +105,13 @@ MainComponent::MainComponent (std::shared_ptr<const ov::Host> hostToUse)
                                                 nullptr, nullptr });
     }
 
+    // A run that was killed may have left the user's plug-in set aside: it goes back before the
+    // selection looks at the bundles, so it shows as installed and starts selected.
+    recoverInterruptedRuns();
+
     for (size_t i = 0; i < formatButtons.size(); ++i)
     {
-        formatSelected[i] = findBundleAfterRecovery ((int) i);
+        formatSelected[i] = getBundleFile ((int) i).exists();
 
         const auto index = (int) i;
         const auto name = formatNames[index];
@@ -128,6 +132,8 @@ MainComponent::MainComponent (std::shared_ptr<const ov::Host> hostToUse)
     helpLabel->setColour (juce::Label::textColourId, greyTextColour.withAlpha ((juce::uint8) 128));
     helpLabel->setText (ov::product::applicationVersion, juce::dontSendNotification);
 
+    // The pointer entering any control counts as entering the panel.
+    addMouseListener (this, true);
     setSize (600, 600);
 }
 
@@ -135,7 +141,8 @@ MainComponent::~MainComponent()
 {
     const auto script = host->getTempFolder().getChildFile ("script.sh");
 
-    if (script.existsAsFile())
+    // A link of that name is not ours to judge: it may stand for anything.
+    if (script.existsAsFile() && ! script.isSymbolicLink())
         script.deleteFile();
 }
 
@@ -429,6 +436,8 @@ void MainComponent::buttonClicked (juce::Button* button)
     }
     else if (name == "INSTALL")
     {
+        // The key as it is at the click decides, whatever the panel last saw of it.
+        followShiftKey();
         installSelectedFormats();
     }
     else if (name == "SELECT_ALL")

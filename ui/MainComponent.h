@@ -30,6 +30,7 @@ public:
 
     void paint (juce::Graphics&) override;
     void modifierKeysChanged (const juce::ModifierKeys&) override;
+    void mouseEnter (const juce::MouseEvent&) override;
     void resized() override;
 
     void buttonClicked (juce::Button*) override;
@@ -46,8 +47,12 @@ public:
         the archive's record; the error names the first failure in plain words. */
     juce::Result unpackArchive (const juce::MemoryBlock& archiveCopy, const juce::File& targetFolder) const;
 
-    /** Mends what a killed run left beside the format's bundle, then tells whether the bundle exists. */
-    bool findBundleAfterRecovery (int index);
+    /** Mends what killed runs left beside the bundles, unless another copy of the installer is at work. */
+    void recoverInterruptedRuns();
+
+    /** Brings uninstallMode and the INSTALL caption in line with the Shift key as it is now: the panel
+        misses key changes made while the pointer was elsewhere. */
+    void followShiftKey();
 
     //==============================================================================
     // Read by tests and by the accessibility handlers.

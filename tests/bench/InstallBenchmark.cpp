@@ -87,11 +87,8 @@ namespace
 /** The engine's install of the VST3 bundle, read back as the panel does. */
 ov::FormatOutcome installVst3 (const juce::File& bundle, const juce::MemoryBlock& archive, const ov::Host& host)
 {
-    return ov::installBundle (bundle, archive.getData(), archive.getSize(), ov::unpackArchive, [&]
-    {
-        return ov::probeBundle (bundle, bundle.getChildFile ("Contents/x86_64-win/Tavrin3.vst3"), "3.1.10", host)
-                   .installState == ov::InstallState::installed;
-    });
+    return ov::installBundle ({ bundle, bundle.getChildFile ("Contents/x86_64-win/Tavrin3.vst3") },
+                              archive.getData(), archive.getSize(), "3.1.10", host);
 }
 
 /** The child's part: the archive resident as the embedded one would be, then one install; prints how

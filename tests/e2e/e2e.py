@@ -312,6 +312,91 @@ def scenario_shift_uninstall():
         check(run.request_close() == 0, "closing did not end the program with code 0")
 
 
+def scenario_shift_at_click():
+    """The Shift key as it is at the click decides, though it changed while the pointer was off the window."""
+    caption = lambda s: [s.pixel(x, y) for x, y, _ in s.region(*INSTALL_CAPTION)]
+    off_window = lambda run: run.display.run("xdotool", "mousemove", "0", "0", check=True)
+
+    with session() as (display, sandbox, start):
+        for name in ROWS:
+            sandbox.install(name)
+        installed = {name: tree_digest(sandbox.bundle(name)) for name in ROWS}
+
+        # Shift let go while the pointer was away: a plain click installs.
+        run = start()
+        run.move(*INSTALL)
+        plain = run.wait_for_shot(lambda s: all(row_selected(s, n) for n in ROWS), PATIENCE, "all three selected")
+        run.key_down("shift")
+        try:
+            held = run.wait_for_shot(lambda s: caption(s) != caption(plain), PATIENCE, "UNINSTALL with Shift held")
+            off_window(run)
+        finally:
+            run.key_up("shift")
+        run.move(*INSTALL)
+        back = run.wait_for_shot(lambda s: caption(s) == caption(plain), PATIENCE,
+                                 "the caption back to INSTALL once the pointer is back")
+        expect_reads(back, INSTALL_CAPTION, "INSTALL", "the caption without Shift")
+        shot, _ = install_and_wait(run)
+        check(success_shown(shot), "the plain click did not end in SUCCESS!")
+        for name, digest in installed.items():
+            check(tree_digest(sandbox.bundle(name)) == digest, "a plain click removed or changed %s" % name)
+        check(run.request_close() == 0, "closing did not end the program with code 0")
+
+        # Shift pressed while the pointer was away: the Shift-click uninstalls.
+        run = start()
+        off_window(run)
+        run.key_down("shift")
+        try:
+            run.move(*INSTALL)
+            run.wait_for_shot(lambda s: caption(s) == caption(held), PATIENCE,
+                              "UNINSTALL once the pointer is back with Shift held")
+            shot, _ = install_and_wait(run)
+        finally:
+            run.key_up("shift")
+        check(success_shown(shot), "the Shift-click did not end in SUCCESS!")
+        for name in ROWS:
+            check(not os.path.lexists(sandbox.bundle(name)), "the Shift-click left %s installed" % name)
+        check(run.request_close() == 0, "closing did not end the program with code 0")
+
+
+def scenario_another_copy():
+    """While another copy of the installer works in the prefix, this one neither mends nor installs anything."""
+    with session() as (display, sandbox, start):
+        sandbox.write_settings(*(sandbox.default_folder(name) for name in ("VST3", "CLAP", "AAX")))
+        for name in ROWS:
+            os.makedirs(sandbox.default_folder(name))
+        sandbox.install("VST3")
+        set_aside = sandbox.bundle("VST3") + ".ov-old"
+        os.rename(sandbox.bundle("VST3"), set_aside)
+        before = tree_digest(sandbox.drive)
+
+        with sandbox.another_copy_busy():
+            run = start_clean(start)
+            shot = run.wait_for_shot(lambda s: row_is(s, "VST3", ROW_ABSENT), PATIENCE, "VST3 not installed")
+            check(not row_selected(shot, "VST3"), "VST3 starts selected though its bundle is set aside")
+            check(tree_digest(sandbox.drive) == before, "start-up changed files while another copy was busy")
+
+            run.click(*ROWS["VST3"][:2])
+            run.click(*ROWS["CLAP"][:2])
+            shot, blocked = install_and_wait(run)
+            print("INSTALL waited %.2f s for the other copy" % blocked)
+            run.move(*AWAY)
+            shot = run.shot()
+            keep_screenshot(shot, "e2e-another-copy.png")
+            expect_reads(shot, (24, 330, 552, 72), "FAILED", "the finished display")
+            expect_reads(shot, (24, 168, 552, 72), "VST3: another copy of the installer is busy", "the VST3 line")
+            expect_reads(shot, (24, 168, 552, 72), "CLAP: another copy of the installer is busy", "the CLAP line")
+            check(tree_digest(sandbox.drive) == before, "INSTALL changed files while another copy was busy")
+            check(run.request_close() == 0, "closing did not end the program with code 0")
+
+        # Once that copy has gone, the next start puts the set-aside bundle back.
+        run = start_clean(start)
+        shot = run.wait_for_shot(lambda s: row_is(s, "VST3", ROW_INSTALLED), PATIENCE, "VST3 back as installed")
+        check(row_selected(shot, "VST3"), "the VST3 bundle put back does not start selected")
+        check(not os.path.lexists(set_aside), "the set-aside bundle is still beside the bundle")
+        check(run.request_close() == 0, "closing did not end the program with code 0")
+
+
 def scenario_immutable_folder():
     with session() as (display, sandbox, start):
         locked = os.path.join(sandbox.drive, "Locked", "VST3")
@@ -543,6 +628,8 @@ SCENARIOS = {
     "4_needs_update": scenario_needs_update,
     "5_shift_uninstall": scenario_shift_uninstall,
     "6_immutable_folder": scenario_immutable_folder,
+    "shift_at_click": scenario_shift_at_click,
+    "another_copy": scenario_another_copy,
     "7_overlays_links": scenario_overlays_links,
     "8_resize": scenario_resize,
     "face_at_600": scenario_face_at_600,

@@ -5,6 +5,7 @@ Needs Xvfb, xdotool, xwininfo, ImageMagick's import and convert, tesseract, and 
 Everything here is the Python standard library."""
 
 import contextlib
+import fcntl
 import hashlib
 import os
 import random
@@ -262,6 +263,21 @@ class Sandbox:
     def make_immutable(self, path):
         subprocess.run(["chattr", "+i", path], check=True)
         self.immutable.append(path)
+
+    @contextlib.contextmanager
+    def another_copy_busy(self):
+        """Holds the lock that a copy of the installer holds while it works in this prefix, as the framework
+        takes it: a write lock on a file in /var/tmp named after the maker, the product and the prefix."""
+        mark = 0
+        for c in self.drive:
+            mark = (mark * 101 + ord(c)) & 0xFFFFFFFFFFFFFFFF
+        lock = os.path.join("/var/tmp" if os.path.isdir("/var/tmp") else "/tmp", "Orvella.Tavrin3.installer.%x" % mark)
+        with open(lock, "a+") as f:
+            fcntl.lockf(f, fcntl.LOCK_EX | fcntl.LOCK_NB)
+            try:
+                yield
+            finally:
+                fcntl.lockf(f, fcntl.LOCK_UN)
 
     def opened_links(self):
         if not os.path.exists(self.browser_log):

@@ -20,16 +20,18 @@ namespace
     {
     protected:
         ov::test::Sandbox sandbox;
+        ov::test::SandboxHost host { sandbox };
         juce::File folder = sandbox.getCommonFiles().getChildFile ("VST3");
         juce::File bundle = folder.getChildFile ("Tavrin3.vst3");
         ZipMaker newVst3 = ov::test::makeVst3Archive (ov::test::makeModule ("3.1.10.0", 300000, 10));
 
         ov::FormatOutcome install (ZipMaker& zip, bool readsBack = true)    { return install (zip.build(), readsBack); }
 
+        /** The module reads back in the product's version, or in an older one. */
         ov::FormatOutcome install (const juce::MemoryBlock& archive, bool readsBack = true)
         {
-            return ov::installBundle (bundle, archive.getData(), archive.getSize(), ov::unpackArchive,
-                                     [readsBack] { return readsBack; });
+            host.versionReader = [readsBack] (const juce::File&) { return juce::String (readsBack ? "3.1.10.0" : "3.1.9.0"); };
+            return ov::installBundle ({ bundle, bundle }, archive.getData(), archive.getSize(), "3.1.10", host);
         }
 
         /** An older bundle with a file the new archive lacks, and a neighbour that is not ours. */

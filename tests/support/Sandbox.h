@@ -64,6 +64,12 @@ public:
         return true;
     }
 
+    // Sandboxes are machines of their own: tests that run side by side never wait for each other.
+    juce::String getMachineWideLockName (const juce::String& name) const override
+    {
+        return name + "." + juce::String::toHexString (appData.getFullPathName().hashCode64());
+    }
+
     juce::File appData;
     juce::String commonFiles;
     juce::File temp;

@@ -238,6 +238,14 @@ TEST_F (MainComponentCommands, DestructionRemovesALeftoverScriptFileButNotAFolde
     makePanel();
     panel.reset();
     EXPECT_TRUE (script.getChildFile ("inside").existsAsFile());
+
+    // A link of that name stays, and so does what it points at.
+    script.deleteRecursively();
+    ASSERT_TRUE (neighbour.createSymbolicLink (script, false));
+    makePanel();
+    panel.reset();
+    EXPECT_TRUE (script.isSymbolicLink());
+    EXPECT_TRUE (neighbour.existsAsFile());
 }
 
 //==============================================================================

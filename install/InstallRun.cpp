@@ -1,0 +1,57 @@
+#include "install/InstallRun.h"
+#include "install/BundleInstaller.h"
+
+namespace ov
+{
+
+InstallGuard::InstallGuard (const Host& host, int waitMilliseconds)
+    : lock (host.getMachineWideLockName (juce::String (product::makerFolderName) + "." + product::productIdentifier
+                                         + ".installer"))
+{
+    held = lock.enter (waitMilliseconds);
+}
+
+InstallGuard::~InstallGuard()
+{
+    if (held)
+        lock.exit();
+}
+
+FormatOutcomes runFormats (const FormatJobs& jobs, bool uninstalling, const juce::String& productVersion,
+                           const Host& host, int waitMilliseconds)
+{
+    FormatOutcomes outcomes;
+    const InstallGuard guard (host, waitMilliseconds);
+
+    for (size_t i = 0; i < jobs.size(); ++i)
+    {
+        if (! jobs[i])
+            continue;
+
+        const auto& job = *jobs[i];
+
+        if (! guard.isHeld())
+            outcomes[i] = { true, false, failureReasons::anotherCopyBusy };
+        else if (uninstalling)
+            outcomes[i] = uninstallBundle (job.files.bundle);
+        else
+            outcomes[i] = installBundle (job.files, job.archiveData, job.archiveSize, productVersion, host);
+    }
+
+    return outcomes;
+}
+
+bool recoverInterruptedRuns (const std::array<juce::File, product::numFormats>& bundles, const Host& host)
+{
+    const InstallGuard guard (host, 0);
+
+    if (! guard.isHeld())
+        return false;
+
+    for (const auto& bundle : bundles)
+        recoverInterruptedRun (bundle);
+
+    return true;
+}
+
+} // namespace ov

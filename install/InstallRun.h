@@ -1,0 +1,55 @@
+#pragma once
+
+#include "host/Host.h"
+#include "install/FormatFiles.h"
+#include "install/FormatStatus.h"
+#include "product/ProductManifest.h"
+
+#include <array>
+#include <optional>
+
+namespace ov
+{
+
+/** Held by a copy of the installer while it changes bundles, so that two copies on one machine never
+    work on the same names at once. */
+class InstallGuard final
+{
+public:
+    /** Waits at most waitMilliseconds for another copy to let go. */
+    InstallGuard (const Host& host, int waitMilliseconds);
+    ~InstallGuard();
+
+    bool isHeld() const noexcept    { return held; }
+
+private:
+    juce::InterProcessLock lock;
+    bool held = false;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (InstallGuard)
+};
+
+/** One selected format of a run; the archive is read only when installing. */
+struct FormatJob
+{
+    FormatFiles files;
+    const void* archiveData = nullptr;
+    size_t archiveSize = 0;
+};
+
+using FormatJobs = std::array<std::optional<FormatJob>, product::numFormats>;
+using FormatOutcomes = std::array<FormatOutcome, product::numFormats>;
+
+/** How long a run waits for another copy's run to end before it reports that copy as busy. */
+inline constexpr int busyWaitMilliseconds = 3000;
+
+/** Installs (or, when uninstalling, removes) each given format in index order, under the guard. When
+    another copy keeps the guard, nothing is touched and every given format says so. */
+FormatOutcomes runFormats (const FormatJobs& jobs, bool uninstalling, const juce::String& productVersion,
+                           const Host& host, int waitMilliseconds = busyWaitMilliseconds);
+
+/** Mends what killed runs left beside the bundles. Skipped, and false, while another copy holds the
+    guard: its run owns those names. */
+bool recoverInterruptedRuns (const std::array<juce::File, product::numFormats>& bundles, const Host& host);
+
+} // namespace ov

@@ -1,0 +1,167 @@
+#include "host/RenameNoReplace.h"
+#include "install/BundleInstaller.h"
+#include "install/InstallRun.h"
+#include "support/Sandbox.h"
+#include "tests/install/BundleFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace reasons = ov::failureReasons;
+using ov::test::snapshot;
+
+namespace
+{
+    /** Another copy of the installer: a child process that holds the guard until it is told to let go. */
+    class OtherCopy final
+    {
+    public:
+        explicit OtherCopy (const ov::Host& host)
+        {
+            if (pipe (toChild) != 0 || pipe (fromChild) != 0)
+                return;
+
+            pid = fork();
+
+            if (pid == 0)
+            {
+                const ov::InstallGuard guard (host, 0);
+                char byte = guard.isHeld() ? 'y' : 'n';
+                [[maybe_unused]] auto written = ::write (fromChild[1], &byte, 1);
+                [[maybe_unused]] auto read = ::read (toChild[0], &byte, 1);
+                _exit (0);
+            }
+
+            char byte = 0;
+            holds = pid > 0 && ::read (fromChild[0], &byte, 1) == 1 && byte == 'y';
+        }
+
+        void letGo()
+        {
+            if (pid <= 0)
+                return;
+
+            [[maybe_unused]] auto written = ::write (toChild[1], "x", 1);
+            waitpid (pid, nullptr, 0);
+            pid = -1;
+        }
+
+        ~OtherCopy()
+        {
+            letGo();
+
+            for (auto fd : { toChild[0], toChild[1], fromChild[0], fromChild[1] })
+                if (fd >= 0)
+                    close (fd);
+        }
+
+        bool holds = false;
+
+    private:
+        int toChild[2] { -1, -1 }, fromChild[2] { -1, -1 };
+        pid_t pid = -1;
+    };
+
+    class InstallRun : public ::testing::Test
+    {
+    protected:
+        ov::test::Sandbox sandbox;
+        ov::test::SandboxHost host { sandbox };
+        juce::MemoryBlock archive = ov::test::makeVst3Archive ("3.1.10.0\n").build();
+
+        ov::FormatFiles filesOf (int index) const
+        {
+            return ov::makeFormatFiles (sandbox.getCommonFiles().getChildFile (ov::product::formats[(size_t) index].defaultSubfolder),
+                                        "Tavrin3", index);
+        }
+
+        ov::FormatJobs vst3AndAax() const
+        {
+            ov::FormatJobs jobs;
+            jobs[0] = ov::FormatJob { filesOf (0), archive.getData(), archive.getSize() };
+            jobs[2] = ov::FormatJob { filesOf (2), nullptr, 0 };
+            return jobs;
+        }
+
+        std::array<juce::File, 3> bundles() const     { return { filesOf (0).bundle, filesOf (1).bundle, filesOf (2).bundle }; }
+    };
+}
+
+//==============================================================================
+TEST_F (InstallRun, WhileAnotherCopyHoldsTheGuardNothingIsTouchedAndEachSelectedFormatSaysSo)
+{
+    host.versionReader = [] (const juce::File&) { return juce::String ("3.1.10.0"); };
+    ov::test::write (filesOf (2).versionProbeFile, "old");
+    const auto setAside = ov::BundleSiblings (filesOf (0).bundle).setAside;
+    ov::test::write (setAside.getChildFile ("Contents/x86_64-win/Tavrin3.vst3"), "the user's");
+    const auto before = snapshot (sandbox.getRoot());
+
+    OtherCopy other (host);
+    ASSERT_TRUE (other.holds);
+
+    EXPECT_FALSE (ov::recoverInterruptedRuns (bundles(), host));
+
+    for (const auto uninstalling : { false, true })
+    {
+        const auto outcomes = ov::runFormats (vst3AndAax(), uninstalling, "3.1.10", host, 50);
+
+        for (const auto index : { 0, 2 })
+        {
+            EXPECT_TRUE (outcomes[(size_t) index].processed);
+            EXPECT_EQ (outcomes[(size_t) index].reason, reasons::anotherCopyBusy) << index;
+        }
+
+        EXPECT_FALSE (outcomes[1].processed);
+        EXPECT_EQ (snapshot (sandbox.getRoot()), before) << uninstalling;
+    }
+
+    // Once it has gone, the set-aside bundle goes back and runs go ahead.
+    other.letGo();
+    EXPECT_TRUE (ov::recoverInterruptedRuns (bundles(), host));
+    EXPECT_TRUE (filesOf (0).bundle.isDirectory());
+    EXPECT_FALSE (ov::pathIsTaken (setAside));
+
+    const auto outcomes = ov::runFormats (vst3AndAax(), true, "3.1.10", host, 50);
+    EXPECT_TRUE (outcomes[0].succeeded && outcomes[2].succeeded);
+    EXPECT_FALSE (ov::pathIsTaken (filesOf (0).bundle) || ov::pathIsTaken (filesOf (2).bundle));
+}
+
+TEST_F (InstallRun, TwoCopiesRunningAtOnceNeverReportWhatDidNotHappen)
+{
+    host.versionReader = [] (const juce::File&) { return juce::String ("3.1.10.0"); };
+    ov::FormatJobs jobs;
+    jobs[0] = ov::FormatJob { filesOf (0), archive.getData(), archive.getSize() };
+
+    // Each copy installs, removes and installs again, over and over, with start-up recovery in between;
+    // a copy exits non-zero on the first report that is neither a success nor "busy".
+    const auto runMany = [&]
+    {
+        for (int i = 0; i < 40; ++i)
+        {
+            ov::recoverInterruptedRuns (bundles(), host);
+            const auto outcome = ov::runFormats (jobs, i % 3 == 1, "3.1.10", host)[0];
+
+            if (! outcome.succeeded && outcome.reason != reasons::anotherCopyBusy)
+                return 1;
+        }
+
+        return 0;
+    };
+
+    const auto child = fork();
+    ASSERT_GE (child, 0);
+
+    if (child == 0)
+        _exit (runMany());
+
+    EXPECT_EQ (runMany(), 0);
+    int status = 0;
+    waitpid (child, &status, 0);
+    EXPECT_TRUE (WIFEXITED (status) && WEXITSTATUS (status) == 0);
+
+    ov::recoverInterruptedRuns (bundles(), host);
+    EXPECT_EQ (snapshot (filesOf (0).bundle.getParentDirectory()).count ("Tavrin3.vst3/"), 1u);
+    EXPECT_EQ (filesOf (0).bundle.getParentDirectory().getNumberOfChildFiles (juce::File::findFilesAndDirectories), 1);
+}
