@@ -43,6 +43,9 @@ public:
             setUsingNativeTitleBar (true);
             setContentOwned (new MainComponent(), true);
             setResizable (true, true);
+            // The software renderer's image of a window overflows past 2^31 bytes (about 23170 pixels
+            // square): the framework's own limit of 32768 would let a resize crash the program.
+            setResizeLimits (128, 128, 16384, 16384);
             getConstrainer()->setFixedAspectRatio (1.0);
             centreWithSize (getWidth(), getHeight());
             setVisible (true);

@@ -1,4 +1,5 @@
 #include "install/BundleInstaller.h"
+#include "host/RemoveTree.h"
 #include "host/RenameNoReplace.h"
 #include "install/FormatProbe.h"
 
@@ -16,14 +17,18 @@ namespace
     constexpr size_t readBackBufferSize = 256 * 1024;
     constexpr juce::uint64 smallestWrite = 4096;
 
+    // Each discard whose files could not all be deleted holds one name until a later run clears it;
+    // past this many such names something keeps refusing and the run says so.
+    constexpr int maxDiscardedNames = 1000;
+
     FormatOutcome succeeded()
     {
-        return { true, true, {} };
+        return { true, true, {}, {} };
     }
 
     FormatOutcome failed (const juce::String& reason)
     {
-        return { true, false, reason };
+        return { true, false, reason, {} };
     }
 
     /** The framework's block throws when it cannot allocate (or hands back no memory where exceptions are
@@ -79,9 +84,13 @@ namespace
         return digest.size == record.uncompressedSize && digest.crc == record.crc32;
     }
 
-    /** A write that failed did so for want of space when the volume has less left than was still to come. */
+    /** A write that failed did so for want of space when the volume has less left than was still to come.
+        A volume that reports no size at all (such as /proc) tells nothing about space. */
     bool isOutOfSpace (const juce::File& folder, juce::uint64 bytesStillToWrite)
     {
+        if (folder.getVolumeTotalSize() <= 0)
+            return false;
+
         const auto freeBytes = (juce::uint64) juce::jmax ((juce::int64) 0, folder.getBytesFreeOnVolume());
         return freeBytes < juce::jmax (bytesStillToWrite, smallestWrite);
     }
@@ -108,10 +117,39 @@ namespace
         return failureReasons::folderNotWritable;
     }
 
-    bool removeCompletely (const juce::File& path)
+    struct Discarded
     {
-        path.deleteRecursively (false);
-        return ! pathIsTaken (path);
+        RenameFailure moveFailure = RenameFailure::none;   // why it could not be moved, if it was not
+        std::optional<juce::File> leftover;                // where files are left, if any are
+    };
+
+    /** Renames what is at the path to a free name of the discarded kind, so that it is never put back,
+        and deletes it there. Files that cannot be deleted stay under that name; a later recovery tries
+        again. */
+    Discarded discard (const BundleSiblings& names, const juce::File& path)
+    {
+        auto failure = RenameFailure::destinationExists;
+
+        for (int number = 1; number <= maxDiscardedNames && failure == RenameFailure::destinationExists; ++number)
+        {
+            const auto destination = names.discardedNumber (number);
+            failure = renameNoReplace (path, destination);
+
+            if (failure == RenameFailure::none)
+                return { failure, removeTree (destination) ? std::nullopt : std::optional<juce::File> (destination) };
+        }
+
+        return { failure, path };
+    }
+
+    FormatOutcome succeededLeaving (const Discarded& discarded)
+    {
+        auto outcome = succeeded();
+
+        if (discarded.leftover)
+            outcome.notes.add (describeLeftFiles (*discarded.leftover));
+
+        return outcome;
     }
 
     const char* explainMoveFailure (RenameFailure failure, const char* inUse, const char* protectedFile)
@@ -137,6 +175,27 @@ BundleSiblings::BundleSiblings (const juce::File& bundleFile)
 {
 }
 
+juce::File BundleSiblings::discardedNumber (int number) const
+{
+    return number <= 1 ? discarded : discarded.getSiblingFile (discarded.getFileName() + "-" + juce::String (number));
+}
+
+bool BundleSiblings::isDiscardedName (const juce::String& name) const
+{
+    const auto base = discarded.getFileName();
+
+    if (name == base)
+        return true;
+
+    const auto number = name.fromFirstOccurrenceOf (base + "-", false, false);
+    return name.startsWith (base + "-") && number.isNotEmpty() && number.containsOnly ("0123456789");
+}
+
+juce::String describeLeftFiles (const juce::File& leftover)
+{
+    return "old files that could not be removed were left in " + leftover.getFullPathName();
+}
+
 bool recoverInterruptedRun (const juce::File& bundle)
 {
     const BundleSiblings names (bundle);
@@ -145,14 +204,18 @@ bool recoverInterruptedRun (const juce::File& bundle)
         renameNoReplace (names.setAside, bundle);
 
     // A set-aside bundle that could not go back is the user's only copy: it stays.
-    const auto setAsideIsStale = pathIsTaken (bundle);
-    auto clear = ! pathIsTaken (names.setAside) || (setAsideIsStale && removeCompletely (names.setAside));
+    if (pathIsTaken (names.setAside) && pathIsTaken (bundle))
+        discard (names, names.setAside);
 
-    for (const auto& leftover : { names.staging, names.discarded })
-        if (pathIsTaken (leftover))
-            clear = removeCompletely (leftover) && clear;
+    if (pathIsTaken (names.staging))
+        discard (names, names.staging);
 
-    return clear;
+    // What earlier runs could not delete holds no name the run needs: tried again, quietly.
+    for (const auto& name : listFolder (bundle.getParentDirectory()))
+        if (names.isDiscardedName (name))
+            removeTree (bundle.getSiblingFile (name));
+
+    return ! pathIsTaken (names.setAside) && ! pathIsTaken (names.staging);
 }
 
 juce::Result unpackArchive (const juce::MemoryBlock& archiveCopy, const juce::File& targetFolder)
@@ -232,7 +295,7 @@ FormatOutcome installBundle (const FormatFiles& files, const void* archiveData, 
 
     if (installFolder.createDirectory().failed() || names.staging.createDirectory().failed())
     {
-        names.staging.deleteRecursively (false);
+        removeTree (names.staging);
         return failed (explainWriteFailure (installFolder, smallestWrite));
     }
 
@@ -241,7 +304,7 @@ FormatOutcome installBundle (const FormatFiles& files, const void* archiveData, 
 
     if (unpacked.failed())
     {
-        names.staging.deleteRecursively (false);
+        removeTree (names.staging);
         return failed (unpacked.getErrorMessage());
     }
 
@@ -252,7 +315,7 @@ FormatOutcome installBundle (const FormatFiles& files, const void* archiveData, 
     {
         if (const auto failure = renameNoReplace (bundle, names.setAside); failure != RenameFailure::none)
         {
-            names.staging.deleteRecursively (false);
+            removeTree (names.staging);
             return failed (explainMoveFailure (failure, failureReasons::oldBundleInUse, failureReasons::oldBundleProtected));
         }
     }
@@ -262,7 +325,7 @@ FormatOutcome installBundle (const FormatFiles& files, const void* archiveData, 
         if (hadOldBundle)
             renameNoReplace (names.setAside, bundle);
 
-        names.staging.deleteRecursively (false);
+        removeTree (names.staging);
     };
 
     if (renameNoReplace (staged, bundle) != RenameFailure::none)
@@ -278,15 +341,11 @@ FormatOutcome installBundle (const FormatFiles& files, const void* archiveData, 
         return failed (failureReasons::notReadBack);
     }
 
-    names.staging.deleteRecursively (false);
+    removeTree (names.staging);
 
     // Renamed before deleting, so that a deletion that stops half-way never leaves something that
     // would be put back as the plug-in.
-    if (hadOldBundle && (renameNoReplace (names.setAside, names.discarded) != RenameFailure::none
-                          || ! removeCompletely (names.discarded)))
-        return failed (failureReasons::oldFilesLeftBehind);
-
-    return succeeded();
+    return succeededLeaving (hadOldBundle ? discard (names, names.setAside) : Discarded {});
 }
 
 FormatOutcome uninstallBundle (const juce::File& bundle)
@@ -299,16 +358,15 @@ FormatOutcome uninstallBundle (const juce::File& bundle)
     if (! pathIsTaken (bundle))
         return succeeded();
 
-    if (const auto failure = renameNoReplace (bundle, names.discarded); failure != RenameFailure::none)
-        return failed (explainMoveFailure (failure, failureReasons::bundleInUse, failureReasons::bundleProtected));
+    const auto discarded = discard (names, bundle);
 
-    if (! removeCompletely (names.discarded))
-        return failed (failureReasons::filesLeftBehind);
+    if (discarded.moveFailure != RenameFailure::none)
+        return failed (explainMoveFailure (discarded.moveFailure, failureReasons::bundleInUse, failureReasons::bundleProtected));
 
     if (pathIsTaken (bundle))
         return failed (failureReasons::stillPresent);
 
-    return succeeded();
+    return succeededLeaving (discarded);
 }
 
 } // namespace ov

@@ -29,6 +29,8 @@ struct FormatOutcome
     bool succeeded = false;
     juce::String reason;   // when it failed: one line of plain words for the user, without the format's
                            // name, which the failure display puts in front
+    juce::StringArray notes;   // lines of plain words the finished display shows whether or not the
+                               // format succeeded, also without the format's name
 };
 
 } // namespace ov

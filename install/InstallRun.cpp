@@ -31,7 +31,7 @@ FormatOutcomes runFormats (const FormatJobs& jobs, bool uninstalling, const juce
         const auto& job = *jobs[i];
 
         if (! guard.isHeld())
-            outcomes[i] = { true, false, failureReasons::anotherCopyBusy };
+            outcomes[i] = { true, false, failureReasons::anotherCopyBusy, {} };
         else if (uninstalling)
             outcomes[i] = uninstallBundle (job.files.bundle);
         else

@@ -7,6 +7,8 @@
 
 #include "BinaryData.h"
 
+#include <algorithm>
+
 namespace
 {
 
@@ -247,35 +249,46 @@ void MainComponent::paintOutcome (juce::Graphics& g)
     const auto u = layoutUnit;
     const juce::Rectangle<float> box (4.0f * u, 28.0f * u, 92.0f * u, 38.0f * u);
     const auto iconArea = box.reduced (12.0f * u);
-    const auto failures = describeFailures();
+    const auto failed = anyFormatFailed();
 
-    if (failures.isEmpty())
-    {
+    if (failed)
+        drawIcon (g, warningIcon.get(), iconArea, juce::RectanglePlacement::centred);
+    else
         drawRecolouredIcon (g, extrasIcons[4].get(), darkInkColour, accentGreenColour, iconArea,
                             juce::RectanglePlacement::centred);
-    }
-    else
-    {
-        drawIcon (g, warningIcon.get(), iconArea, juce::RectanglePlacement::centred);
 
-        // One line per failed format, centred in the band between the box's top and the icon.
-        const auto lineHeight = 3.5f * u;
-        auto line = juce::Rectangle<float> (box.getX(), 0.0f, box.getWidth(), lineHeight)
-                        .withY (box.getY() + (iconArea.getY() - box.getY() - lineHeight * (float) failures.size()) * 0.5f);
-
-        g.setColour (greyTextColour);
-        g.setFont (customLookAndFeel.getRegularFont (3.0f * u));
-
-        for (const auto& failure : failures)
-        {
-            g.drawText (failure, line, juce::Justification::centred);
-            line.translate (0.0f, lineHeight);
-        }
-    }
+    paintOutcomeLines (g, box.withBottom (iconArea.getY()));
 
     g.setColour (lightTextColour);
     g.setFont (customLookAndFeel.getRegularFont (8.0f * u));
-    g.drawText (failures.isEmpty() ? "SUCCESS!" : "FAILED", box, juce::Justification::centredBottom);
+    g.drawText (failed ? "FAILED" : "SUCCESS!", box, juce::Justification::centredBottom);
+}
+
+void MainComponent::paintOutcomeLines (juce::Graphics& g, juce::Rectangle<float> band)
+{
+    const auto lines = describeOutcomes();
+
+    if (lines.isEmpty())
+        return;
+
+    // A line that does not fit the width wraps (a long path within itself), and the text gets smaller
+    // until every line fits the band above the icon.
+    juce::TextLayout layout;
+
+    for (auto height = 3.0f * layoutUnit;; height *= 0.9f)
+    {
+        juce::AttributedString text (lines.joinIntoString ("\n"));
+        text.setFont (customLookAndFeel.getRegularFont (height));
+        text.setColour (greyTextColour);
+        text.setJustification (juce::Justification::horizontallyCentred);
+        text.setWordWrap (juce::AttributedString::byWord);
+        layout.createLayout (text, band.getWidth());
+
+        if (layout.getHeight() <= band.getHeight() || height < 1.0f)
+            break;
+    }
+
+    layout.draw (g, band.withSizeKeepingCentre (band.getWidth(), layout.getHeight()));
 }
 
 void MainComponent::paintFormatRows (juce::Graphics& g)
@@ -312,13 +325,27 @@ void MainComponent::paintFormatRows (juce::Graphics& g)
     }
 }
 
-juce::StringArray MainComponent::describeFailures() const
+bool MainComponent::anyFormatFailed() const
+{
+    return std::any_of (lastOutcomes.begin(), lastOutcomes.end(),
+                        [] (const auto& outcome) { return outcome.processed && ! outcome.succeeded; });
+}
+
+juce::StringArray MainComponent::describeOutcomes() const
 {
     juce::StringArray lines;
 
     for (size_t i = 0; i < lastOutcomes.size(); ++i)
-        if (lastOutcomes[i].processed && ! lastOutcomes[i].succeeded)
-            lines.add (ov::product::formatNames()[(int) i] + ": " + lastOutcomes[i].reason);
+    {
+        const auto& outcome = lastOutcomes[i];
+        const auto& name = ov::product::formatNames()[(int) i];
+
+        if (outcome.processed && ! outcome.succeeded)
+            lines.add (name + ": " + outcome.reason);
+
+        for (const auto& note : outcome.notes)
+            lines.add (name + ": " + note);
+    }
 
     return lines;
 }

@@ -69,9 +69,11 @@ private:
     std::unique_ptr<juce::TextButton> makeControl (const juce::String& name, PanelButton::Speech);
     std::optional<juce::String> findHoverHelp (const juce::String& buttonName) const;
     juce::String getFormatHelp (int index) const;
-    juce::StringArray describeFailures() const;
+    bool anyFormatFailed() const;
+    juce::StringArray describeOutcomes() const;
     void paintControlFace (juce::Graphics&, const juce::Button&, int iconIndex, float iconInset, const juce::String& caption);
     void paintOutcome (juce::Graphics&);
+    void paintOutcomeLines (juce::Graphics&, juce::Rectangle<float> band);
     void paintFormatRows (juce::Graphics&);
 
     std::shared_ptr<const ov::Host> host;

@@ -620,6 +620,28 @@ def scenario_face_at_600():
         check(run.request_close() == 0, "closing did not end the program with code 0")
 
 
+def scenario_old_files_left():
+    """An old VST3 bundle with a file that cannot be deleted: the install succeeds and says where the old
+    files were left, in lines that fit the window."""
+    with session() as (display, sandbox, start):
+        sandbox.install("VST3")
+        sandbox.make_immutable(os.path.join(sandbox.bundle("VST3"), "desktop.ini"))
+        run = start_clean(start)
+        run.wait_for_shot(lambda s: row_selected(s, "VST3"), PATIENCE, "VST3 selected")
+        shot, _ = install_and_wait(run)
+        run.move(*AWAY)
+        shot = run.shot()
+        keep_screenshot(shot, "e2e-old-files-left.png")
+        check(success_shown(shot), "installing with old files left shows no green install icon")
+        expect_reads(shot, (24, 330, 552, 72), "SUCCESS!", "the finished display")
+        expect_reads(shot, (24, 168, 552, 72), "VST3: old files", "the note")
+        check(shot.count((0, 168, 22, 72), GREY_TEXT, 60) + shot.count((578, 168, 22, 72), GREY_TEXT, 60) == 0,
+              "the note runs outside the box")
+        left = [f for f in os.listdir(sandbox.default_folder("VST3")) if f != "Tavrin3.vst3"]
+        check(left == ["Tavrin3.vst3.ov-del"], "beside the bundle: %s" % left)
+        check(run.request_close() == 0, "closing did not end the program with code 0")
+
+
 SCENARIOS = {
     "shell": scenario_shell,
     "1_first_start": scenario_first_start,
@@ -633,6 +655,7 @@ SCENARIOS = {
     "7_overlays_links": scenario_overlays_links,
     "8_resize": scenario_resize,
     "face_at_600": scenario_face_at_600,
+    "10_old_files_left": scenario_old_files_left,
 }
 
 if __name__ == "__main__":

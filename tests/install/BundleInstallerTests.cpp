@@ -1,3 +1,4 @@
+#include "host/RemoveTree.h"
 #include "host/RenameNoReplace.h"
 #include "install/BundleInstaller.h"
 #include "support/Sandbox.h"
@@ -5,7 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
+#include <linux/capability.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 
 namespace reasons = ov::failureReasons;
@@ -189,7 +198,107 @@ TEST_F (BundleInstall, AnImmutableOldBundleOrInstallFolderStaysAsItWas)
     }
 }
 
-TEST_F (BundleInstall, AnImmutableFileInsideTheOldBundleIsReportedAndClearedLater)
+TEST_F (BundleInstall, SocketsPipesDevicesDotNamesAndLinksInAnOldBundleAreRemoved)
+{
+    const auto outside = sandbox.getRoot().getChildFile ("Elsewhere");
+    write (outside.getChildFile ("keep.txt"), "keep");
+    const auto outsideBefore = snapshot (outside);
+
+    const auto fillOldBundle = [&]
+    {
+        placeOldBundle();
+        const auto at = [&] (const char* name) { return bundle.getChildFile (name).getFullPathName(); };
+        write (bundle.getChildFile ("..."), "dots");
+        write (bundle.getChildFile ("..../inner"), "dots");
+        write (bundle.getChildFile (".hidden"), "hidden");
+        ASSERT_EQ (mkfifo (at ("pipe").toRawUTF8(), 0600), 0);
+        ASSERT_TRUE (outside.createSymbolicLink (bundle.getChildFile ("Contents/link"), false));
+
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        at ("socket").copyToUTF8 (address.sun_path, sizeof (address.sun_path));
+        const auto fd = ::socket (AF_UNIX, SOCK_STREAM, 0);
+        ASSERT_EQ (::bind (fd, reinterpret_cast<const sockaddr*> (&address), sizeof (address)), 0);
+        ::close (fd);
+
+        // A device node needs the right to make one; the rest of the case stands without it.
+        mknod (at ("null-device").toRawUTF8(), S_IFCHR | 0600, makedev (1, 3));
+    };
+
+    fillOldBundle();
+    auto outcome = install (newVst3);
+    EXPECT_TRUE (outcome.succeeded) << outcome.reason;
+    EXPECT_TRUE (outcome.notes.isEmpty()) << outcome.notes.joinIntoString ("\n");
+    EXPECT_EQ (snapshot (folder), installedTree (newVst3));
+    EXPECT_EQ (ov::listFolder (folder).size(), 3);   // the bundle and the two neighbours, nothing hidden
+
+    bundle.deleteRecursively();
+    fillOldBundle();
+    outcome = ov::uninstallBundle (bundle);
+    EXPECT_TRUE (outcome.succeeded) << outcome.reason;
+    EXPECT_TRUE (outcome.notes.isEmpty()) << outcome.notes.joinIntoString ("\n");
+    EXPECT_EQ (ov::listFolder (folder).size(), 2);
+    EXPECT_EQ (snapshot (outside), outsideBefore);
+}
+
+namespace
+{
+    /** What goes wrong when an old bundle holds something that cannot be deleted: the install and the
+        runs after it must go on, and what is left must never come back as the plug-in. */
+    juce::String checkStuckLeftoverDoesNotBlock (const juce::File& bundle, ZipMaker& archive)
+    {
+        juce::StringArray wrong;
+        const auto expect = [&wrong] (bool ok, const juce::String& what) { if (! ok) wrong.add (what); };
+        const auto install = [&]
+        {
+            const auto zip = archive.build();
+            ov::test::Sandbox sandbox;
+            ov::test::SandboxHost host (sandbox);
+            host.versionReader = [] (const juce::File&) { return juce::String ("3.1.10.0"); };
+            return ov::installBundle ({ bundle, bundle }, zip.getData(), zip.getSize(), "3.1.10", host);
+        };
+        const ov::BundleSiblings names (bundle);
+        const auto folder = bundle.getParentDirectory();
+        const auto before = ov::listFolder (folder);
+
+        auto outcome = install();
+        expect (outcome.succeeded, "the install failed: " + outcome.reason);
+        expect (outcome.notes.size() == 1, "the install gave the notes: " + outcome.notes.joinIntoString (" | "));
+
+        juce::StringArray leftovers;
+
+        for (const auto& name : ov::listFolder (folder))
+            if (! before.contains (name))
+                leftovers.add (name);
+
+        expect (leftovers.size() == 1, "left beside the bundle: " + leftovers.joinIntoString (", "));
+
+        for (const auto& name : leftovers)
+        {
+            expect (names.isDiscardedName (name), name + " is not of the discarded kind");
+            expect (outcome.notes[0].endsWith (folder.getChildFile (name).getFullPathName()), "the note does not say where: " + outcome.notes[0]);
+
+            for (const auto* extension : { ".vst3", ".clap", ".aaxplugin" })
+                expect (! name.endsWithIgnoreCase (extension), name + " has a plug-in extension");
+        }
+
+        outcome = install();
+        expect (outcome.succeeded && outcome.notes.isEmpty(), "the next install: " + outcome.reason + outcome.notes.joinIntoString (" | "));
+
+        outcome = ov::uninstallBundle (bundle);
+        expect (outcome.succeeded && outcome.notes.isEmpty(), "the uninstall: " + outcome.reason + outcome.notes.joinIntoString (" | "));
+        expect (! ov::pathIsTaken (bundle), "the bundle is still there after the uninstall");
+
+        expect (ov::recoverInterruptedRun (bundle), "recovery after the uninstall says it is stuck");
+        expect (! ov::pathIsTaken (bundle), "recovery put the leftover back as the plug-in");
+
+        outcome = ov::uninstallBundle (bundle);
+        expect (outcome.succeeded && outcome.notes.isEmpty(), "uninstalling again: " + outcome.reason);
+        return wrong.joinIntoString ("\n");
+    }
+}
+
+TEST_F (BundleInstall, AnImmutableFileInTheOldBundleNeitherBlocksLaterRunsNorComesBack)
 {
     placeOldBundle();
     const ov::test::ScopedImmutable immutable (bundle.getChildFile ("Contents/Resources/old-only.txt"));
@@ -197,17 +306,51 @@ TEST_F (BundleInstall, AnImmutableFileInsideTheOldBundleIsReportedAndClearedLate
     if (! immutable.isApplied())
         GTEST_SKIP() << "no chattr +i here";
 
-    // The folder can be moved, so the new bundle goes in complete; the old file stays on the way out,
-    // under a name no host scans and that is never put back.
-    EXPECT_EQ (install (newVst3).reason, reasons::oldFilesLeftBehind);
-    auto tree = installedTree (newVst3);
-    tree.insert ({ { "Tavrin3.vst3.ov-del/", {} }, { "Tavrin3.vst3.ov-del/Contents/", {} },
-                   { "Tavrin3.vst3.ov-del/Contents/Resources/", {} }, { "Tavrin3.vst3.ov-del/Contents/Resources/old-only.txt", {} } });
-    EXPECT_EQ (snapshot (folder), tree);
+    EXPECT_EQ (checkStuckLeftoverDoesNotBlock (bundle, newVst3), juce::String());
+}
 
-    // While it cannot be removed, a run stops before touching the bundle.
-    EXPECT_EQ (ov::uninstallBundle (bundle).reason, reasons::leftoversStuck);
-    EXPECT_EQ (snapshot (folder), tree);
+TEST_F (BundleInstall, AFolderWithoutPermissionInTheOldBundleNeitherBlocksLaterRunsNorComesBack)
+{
+    placeOldBundle();
+    const auto locked = bundle.getChildFile ("Contents/Locked");
+    write (locked.getChildFile ("inside.txt"), "locked");
+    ASSERT_EQ (chmod (locked.getFullPathName().toRawUTF8(), 0), 0);
+
+    // In a child that has given up the rights to pass over permissions, as a user without them would.
+    const auto child = fork();
+    ASSERT_GE (child, 0);
+
+    if (child == 0)
+    {
+        __user_cap_header_struct header { _LINUX_CAPABILITY_VERSION_3, 0 };
+        __user_cap_data_struct caps[2] {};
+        syscall (SYS_capget, &header, caps);
+        caps[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER));
+        syscall (SYS_capset, &header, caps);
+
+        const auto wrong = checkStuckLeftoverDoesNotBlock (bundle, newVst3);
+        std::fprintf (stderr, "%s\n", wrong.toRawUTF8());
+        _exit (wrong.isEmpty() ? 0 : 1);
+    }
+
+    int status = 0;
+    waitpid (child, &status, 0);
+    EXPECT_TRUE (WIFEXITED (status) && WEXITSTATUS (status) == 0);
+
+    for (const auto& name : ov::listFolder (folder))
+        if (name.contains (".ov-del"))
+            chmod (folder.getChildFile (name).getChildFile ("Contents/Locked").getFullPathName().toRawUTF8(), 0700);
+}
+
+TEST_F (BundleInstall, AFolderOnAVolumeWithoutASizeIsNotWritableRatherThanFull)
+{
+    // /proc reports no size and no free space, and takes no new folders.
+    bundle = juce::File ("/proc/self/clapdir/Tavrin3.clap");
+    auto clap = ZipMaker().file ("Tavrin3.clap", "new module");
+    ASSERT_EQ (juce::File ("/proc/self").getVolumeTotalSize(), 0);
+
+    EXPECT_EQ (install (clap).reason, reasons::folderNotWritable);
+    EXPECT_TRUE (ov::uninstallBundle (bundle).succeeded);
 }
 
 TEST_F (BundleInstall, ADiskThatFillsUpMidUnpackLeavesTheOldBundle)
@@ -322,7 +465,7 @@ TEST_F (BundleInstall, LeftoversAreClearedBeforeInstallingAndLinksAmongThemRemov
     EXPECT_EQ (snapshot (usersFolder), usersBefore);
 }
 
-TEST_F (BundleInstall, ALeftoverThatCannotBeRemovedStopsTheRunBeforeItTouchesTheBundle)
+TEST_F (BundleInstall, ALeftoverThatCannotBeMovedStopsTheRunBeforeItTouchesTheBundle)
 {
     const auto before = placeOldBundle();
     const ov::BundleSiblings names (bundle);
@@ -331,7 +474,8 @@ TEST_F (BundleInstall, ALeftoverThatCannotBeRemovedStopsTheRunBeforeItTouchesThe
     auto expected = before;   // the leftover stays, and so does everything else
     expected.insert ({ { "Tavrin3.vst3.ov-new/", {} }, { "Tavrin3.vst3.ov-new/Tavrin3.vst3/", {} },
                        { "Tavrin3.vst3.ov-new/Tavrin3.vst3/stuck.bin", "stuck" } });
-    const ov::test::ScopedImmutable immutable (stuck);
+    // The folder itself immutable: it can be neither deleted nor moved out of the way.
+    const ov::test::ScopedImmutable immutable (names.staging);
 
     if (! immutable.isApplied())
         GTEST_SKIP() << "no chattr +i here";

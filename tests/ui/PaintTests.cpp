@@ -1,4 +1,5 @@
 #include "ui/PanelRig.h"
+#include "tests/install/BundleFixtures.h"
 
 namespace
 {
@@ -247,6 +248,31 @@ TEST_F (MainComponentOutcome, FailureShowsTheWarningAndTheReasons)
     control ("EULA").setState (juce::Button::buttonOver);
     control ("EULA").setState (juce::Button::buttonNormal);
     EXPECT_GT (countPixels (paint(), detailsBand, greyTextColour, 2), 30);
+}
+
+TEST_F (MainComponentOutcome, ASuccessWithOldFilesLeftShowsItsNoteWrappedWithinThePanel)
+{
+    makeBundle (0, "3.1.10.0");
+    const ov::test::ScopedImmutable stuck (getBundle (0).getChildFile ("Contents/x86_64-win/Tavrin3.vst3"));
+
+    if (! stuck.isApplied())
+        GTEST_SKIP() << "no chattr +i here";
+
+    makePanel();
+    click ("INSTALL");
+    ASSERT_TRUE (panel->getLastOutcomes()[0].succeeded);
+    ASSERT_EQ (panel->getLastOutcomes()[0].notes.size(), 1);
+
+    const auto image = paint();
+    expectSpots (image, { { gearSpot, accentGreenColour, 0 } });
+    EXPECT_GT (countPixels (image, title, lightTextColour), 200);
+
+    // The note names a long path: it wraps onto more than one line, all of it inside the box.
+    const auto ink = [&image] (juce::Rectangle<int> area) { return countPixels (image, area, greyTextColour, 40); };
+    EXPECT_GT (ink (detailsBand), 30);
+    EXPECT_EQ (ink ({ 0, 168, 24, 72 }) + ink ({ 576, 168, 24, 72 }), 0);
+    EXPECT_GT (ink ({ 24, 168, 552, 30 }), 0);
+    EXPECT_GT (ink ({ 24, 204, 552, 36 }), 0);
 }
 
 TEST_F (MainComponentOutcome, FailedTitleIsNotTheSuccessTitle)
