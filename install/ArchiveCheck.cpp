@@ -12,22 +12,6 @@ namespace ov
 
 namespace
 {
-    /** Versions read as the installed program reads them, and nothing else of the system. */
-    class VersionOnlyHost final : public Host
-    {
-    public:
-        VersionOnlyHost() = default;
-
-        juce::File getCommonAppDataFolder() const override              { return {}; }
-        juce::String getCommonFilesBase() const override                { return {}; }
-        juce::File getTempFolder() const override                       { return {}; }
-        juce::String getFileVersion (const juce::File& module) const override    { return system.getFileVersion (module); }
-        bool openUrl (const juce::URL&) const override                  { return false; }
-
-    private:
-        SystemHost system;
-    };
-
     juce::Result checkUnpacked (int formatIndex, const juce::File& installFolder, const juce::String& productName)
     {
         const auto& format = product::formats[(size_t) formatIndex];
@@ -41,7 +25,8 @@ namespace
         if (! isX64PeImage (module))
             return fail ("the module is not a 64-bit x86 Windows image (PE32+, machine x86-64)");
 
-        const VersionOnlyHost host;
+        // The probe asks the host only for the module's version, as the installed program reads it.
+        const SystemHost host;
         const auto status = probeBundle (installFolder.getChildFile (productName + format.extension), module,
                                          product::pluginVersion, host);
 
