@@ -11,13 +11,31 @@ const juce::StringArray& extraNames()
 
 const juce::StringArray& formatNames()
 {
-    static const juce::StringArray names { "VST3", "CLAP", "AAX", "AudioUnit V2", "AudioUnit V3" };
+    // The formats of other platforms stay in the list; nothing reads them here.
+    static const juce::StringArray names = []
+    {
+        juce::StringArray list;
+
+        for (const auto& format : formats)
+            list.add (format.name);
+
+        list.addArray ({ "AudioUnit V2", "AudioUnit V3" });
+        return list;
+    }();
     return names;
 }
 
 const juce::StringArray& formatExtensions()
 {
-    static const juce::StringArray extensions { ".vst3", ".clap", ".aaxplugin" };
+    static const juce::StringArray extensions = []
+    {
+        juce::StringArray list;
+
+        for (const auto& format : formats)
+            list.add (format.extension);
+
+        return list;
+    }();
     return extensions;
 }
 
@@ -29,6 +47,13 @@ juce::String makeProductName (const juce::String& identifier)
         return identifier;
 
     return identifier.replaceSection (underscore, 1, " ");
+}
+
+juce::String modulePathInBundle (int formatIndex, const juce::String& productName)
+{
+    const auto& format = formats[(size_t) formatIndex];
+    const auto bundleName = productName + format.extension;
+    return bundleName + (juce::String (format.moduleFolder).isEmpty() ? juce::String() : "/" + juce::String (format.moduleFolder) + bundleName);
 }
 
 } // namespace ov::product

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Rebuilds every file in resources/ from the sources in tools/resources-src/: the three plug-in archives,
 # the two typefaces and their licence, the icons, the logo and the application icon.
-# Reproducible: running it twice gives identical bytes. A normal build needs none of its tools.
+# Reproducible: running it twice gives identical bytes. A normal build needs none of its tools; the archives
+# are checked by archive-check, which it builds in build/ (or $OV_BUILD_DIR).
 # Usage: tools/make-resources.sh
 set -euo pipefail
 
@@ -53,11 +54,26 @@ build_module AAX Tavrin3.aaxplugin yes
 
 #------------------------------------------------------------------------------
 echo "Archives"
+# The stand-in bundles laid out as a plug-in build leaves them, then packed the one way every archive is made.
 mkdir -p "$work/bundle-icon"
 for size in 16 24 32 48 64 256; do
     rsvg-convert -w "$size" -h "$size" "$src/plugin_icon.svg" -o "$work/bundle-icon/icon-$size.png"
 done
-python3 "$src/make_archives.py" "$work/modules" "$work/bundle-icon" "$out"
+printf '[.ShellClassInfo]\r\nIconResource=Plugin.ico,0\r\nIconFile=Plugin.ico\r\nIconIndex=0\r\n' > "$work/desktop.ini"
+for bundle in Tavrin3.vst3 Tavrin3.aaxplugin; do
+    mkdir -p "$work/bundles/$bundle"
+    cp "$work/desktop.ini" "$work/bundles/$bundle/desktop.ini"
+    python3 "$src/make_bundle_icon.py" "$work/bundle-icon" "$work/bundles/$bundle/Plugin.ico"
+done
+install -D -m 644 "$src/bundle/moduleinfo.json" "$work/bundles/Tavrin3.vst3/Contents/Resources/moduleinfo.json"
+install -D -m 644 "$work/modules/Tavrin3.vst3" "$work/bundles/Tavrin3.vst3/Contents/x86_64-win/Tavrin3.vst3"
+install -D -m 644 "$work/modules/Tavrin3.aaxplugin" "$work/bundles/Tavrin3.aaxplugin/Contents/x64/Tavrin3.aaxplugin"
+install -D -m 644 "$work/modules/Tavrin3.clap" "$work/bundles/Tavrin3.clap"
+build=${OV_BUILD_DIR:-$root/build}
+cmake -S "$root" -B "$build" >/dev/null
+cmake --build "$build" --target archive-check >/dev/null
+python3 "$root/tools/pack-bundles.py" --checker "$build/archive-check" --out "$out" \
+    --vst3 "$work/bundles/Tavrin3.vst3" --clap "$work/bundles/Tavrin3.clap" --aax "$work/bundles/Tavrin3.aaxplugin"
 
 #------------------------------------------------------------------------------
 echo "Typefaces"

@@ -14,7 +14,7 @@ import zipfile
 
 sys.dont_write_bytecode = True  # run from the source tree: leave no cache there
 
-from harness import (BACKGROUND, BLUE, GREEN, GREY_TEXT, LIGHT, PATIENCE, SCREEN, SOURCE_DIR, YELLOW, Failure,
+from harness import (ARCHIVE_DIR, BACKGROUND, BLUE, GREEN, GREY_TEXT, LIGHT, PATIENCE, SCREEN, SOURCE_DIR, YELLOW, Failure,
                      archive_entries, brightness, check, installed_entries, keep_screenshot, near, over_background,
                      product_value, reads, session, tree_digest, wait_for)
 
@@ -260,7 +260,7 @@ def scenario_needs_update():
         shot, _ = install_and_wait(run)
         check(success_shown(shot), "updating VST3 did not end in SUCCESS!")
 
-        with zipfile.ZipFile(os.path.join(SOURCE_DIR, "resources", "vst3.zip")) as archive:
+        with zipfile.ZipFile(os.path.join(ARCHIVE_DIR, "vst3.zip")) as archive:
             shipped = archive.read("Tavrin3.vst3\\Contents\\x86_64-win\\Tavrin3.vst3")
         with open(module, "rb") as f:
             check(f.read() == shipped, "the VST3 module is not the shipped one after the update")

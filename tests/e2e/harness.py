@@ -7,6 +7,7 @@ Everything here is the Python standard library."""
 import contextlib
 import fcntl
 import hashlib
+import json
 import os
 import random
 import re
@@ -20,6 +21,8 @@ import zipfile
 PROGRAM = os.environ.get("OV_INSTALLER", "")
 XTOOL = os.environ.get("OV_E2E_XTOOL", "")
 SOURCE_DIR = os.environ.get("OV_SOURCE_DIR", os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..")))
+# The archives the program embeds: resources/ unless the build was given a folder of its own.
+ARCHIVE_DIR = os.environ.get("OV_ARCHIVE_DIR") or os.path.join(SOURCE_DIR, "resources")
 OUTPUT_DIR = os.environ.get("OV_E2E_OUTPUT", os.path.join(tempfile.gettempdir(), "ov-e2e-output"))
 SCREEN = (1280, 1024)
 # How long the program may take to show the effect of an action; generous for a loaded machine, and only
@@ -65,12 +68,14 @@ def wait_for(predicate, timeout, interval=0.05):
         time.sleep(interval)
 
 
+with open(os.path.join(SOURCE_DIR, "product", "product.json"), encoding="utf-8") as definition:
+    PRODUCT = json.load(definition)
+
+
 def product_value(name):
-    """A constant of the product manifest, read from its header so the suite never drifts from it."""
-    with open(os.path.join(SOURCE_DIR, "product", "ProductManifest.h"), encoding="utf-8") as header:
-        match = re.search(r'\b%s\s*=\s*"([^"]*)"' % re.escape(name), header.read())
-    check(match is not None, "no %s in the product manifest" % name)
-    return match.group(1)
+    """A value of the product definition, the file the program is built from, so the suite never drifts from it."""
+    check(name in PRODUCT, "no %s in the product definition" % name)
+    return PRODUCT[name]
 
 
 def keep_screenshot(shot, name):
@@ -177,7 +182,7 @@ def tree_digest(folder):
 def archive_entries(format_name):
     """The entries of a product archive as the bundle's relative paths: folders end in "/", files map to sizes."""
     entries = {}
-    with zipfile.ZipFile(os.path.join(SOURCE_DIR, "resources", format_name + ".zip")) as archive:
+    with zipfile.ZipFile(os.path.join(ARCHIVE_DIR, format_name + ".zip")) as archive:
         for info in archive.infolist():
             name = info.filename.replace("\\", "/")
             entries[name] = None if name.endswith("/") else info.file_size
@@ -186,7 +191,7 @@ def archive_entries(format_name):
 
 def unpack_archive(format_name, folder):
     """Puts a bundle in place the way the installer lays it out, for scenarios that start from an installed state."""
-    with zipfile.ZipFile(os.path.join(SOURCE_DIR, "resources", format_name + ".zip")) as archive:
+    with zipfile.ZipFile(os.path.join(ARCHIVE_DIR, format_name + ".zip")) as archive:
         for info in archive.infolist():
             target = os.path.join(folder, info.filename.replace("\\", "/"))
             if target.endswith("/"):
@@ -215,9 +220,8 @@ def installed_entries(folder, bundle):
 class Sandbox:
     """A Wine prefix of our own: the program maps the Windows folders into its drive_c."""
 
-    FORMATS = {"VST3": ("vst3", "Tavrin3.vst3", "VST3"),
-               "CLAP": ("clap", "Tavrin3.clap", "CLAP"),
-               "AAX": ("aax", "Tavrin3.aaxplugin", "Avid/Audio/Plug-Ins")}
+    FORMATS = {f["name"]: (f["archive"][:-len(".zip")], PRODUCT["productIdentifier"] + f["extension"], f["defaultSubfolder"])
+               for f in PRODUCT["formats"]}
 
     def __init__(self):
         # Letters that OCR does not mix up, since the support overlay shows this path.

@@ -27,8 +27,13 @@ namespace
         /** The install folder holds exactly the embedded archive's entries, byte for byte, and nothing else. */
         void expectInstalledExactly (int index) const
         {
+            // Found through the format table's archive name, so the installer's own choice of archive is held to it.
             int size = 0;
-            const auto* data = BinaryData::getNamedResource ((ov::product::formatNames()[index].toLowerCase() + "_zip").toRawUTF8(), size);
+            const char* data = nullptr;
+
+            for (int i = 0; i < BinaryData::namedResourceListSize; ++i)
+                if (juce::String (BinaryData::originalFilenames[i]) == ov::product::formats[(size_t) index].archive)
+                    data = BinaryData::getNamedResource (BinaryData::namedResourceList[i], size);
             juce::MemoryInputStream stream (data, (size_t) size, false);
             juce::ZipFile archive (stream);
             ov::test::ZipMaker entries;

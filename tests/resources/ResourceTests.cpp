@@ -1,5 +1,6 @@
 #include "BinaryData.h"
 #include "host/PeVersionReader.h"
+#include "product/ProductManifest.h"
 #include "ui/PanelRig.h"
 
 namespace
@@ -135,6 +136,36 @@ const auto caseName = [] (const auto& testInfo) { return std::string (testInfo.p
 
 INSTANTIATE_TEST_SUITE_P (Resources, Archive, ::testing::ValuesIn (archiveCases()), caseName);
 INSTANTIATE_TEST_SUITE_P (Resources, FolderArchive, ::testing::Values (archiveCases()[0], archiveCases()[2]), caseName);
+
+//==============================================================================
+TEST (Resources, TheFormatTableNamesTheFilesOfTheIdentifiersTheProgramUses)
+{
+    // The program reaches each format's archive and icon by these identifiers; the format table names their files.
+    const std::pair<const char*, const char*> used[] = {
+        { BinaryData::vst3_zip, BinaryData::icon_vst3_svg },
+        { BinaryData::clap_zip, BinaryData::icon_clap_svg },
+        { BinaryData::aax_zip, BinaryData::icon_aax_svg },
+    };
+    ASSERT_EQ ((int) std::size (used), ov::product::numFormats);
+
+    const auto byFileName = [] (const char* fileName) -> const char*
+    {
+        for (int i = 0; i < BinaryData::namedResourceListSize; ++i)
+            if (juce::String (BinaryData::originalFilenames[i]) == fileName)
+            {
+                int size = 0;
+                return BinaryData::getNamedResource (BinaryData::namedResourceList[i], size);
+            }
+
+        return nullptr;
+    };
+
+    for (size_t i = 0; i < std::size (used); ++i)
+    {
+        EXPECT_EQ (byFileName (ov::product::formats[i].archive), used[i].first) << i;
+        EXPECT_EQ (byFileName (ov::product::formats[i].icon), used[i].second) << i;
+    }
+}
 
 //==============================================================================
 TEST (Resources, TypefacesLoadFromMemoryAndDrawText)

@@ -1,0 +1,123 @@
+#include "install/ArchiveCheck.h"
+#include "install/BundleInstaller.h"
+#include "install/FormatProbe.h"
+#include "install/ZipCatalogue.h"
+#include "product/ProductManifest.h"
+
+#include <filesystem>
+#include <limits>
+
+namespace ov
+{
+
+namespace
+{
+    juce::Result checkUnpacked (int formatIndex, const juce::File& installFolder, const juce::String& productName)
+    {
+        const auto& format = product::formats[(size_t) formatIndex];
+        const auto modulePath = product::modulePathInBundle (formatIndex, productName);
+        const auto module = installFolder.getChildFile (modulePath);
+        const auto fail = [&modulePath] (const juce::String& rule) { return juce::Result::fail (modulePath + ": " + rule); };
+
+        if (! module.existsAsFile())
+            return fail ("no module at the path where the installer reads its version");
+
+        if (! isX64PeImage (module))
+            return fail ("the module is not a 64-bit x86 Windows image (PE32+, machine x86-64)");
+
+        // The probe asks the host only for the module's version, as the installed program reads it.
+        const SystemHost host;
+        const auto status = probeBundle (installFolder.getChildFile (productName + format.extension), module,
+                                         product::pluginVersion, host);
+
+        if (format.moduleCarriesVersion && status.installedVersion.isEmpty())
+            return fail ("the module has no file version, so the installer could not tell an old copy from this one");
+
+        if (status.installState != InstallState::installed)
+            return fail ("file version " + status.installedVersion + " orders before the product version "
+                         + product::pluginVersion + ", so every install would read back as NEEDS UPDATE");
+
+        return juce::Result::ok();
+    }
+}
+
+bool isX64PeImage (const juce::File& module)
+{
+    juce::FileInputStream in (module);
+
+    if (in.failedToOpen() || in.readShort() != 0x5a4d)          // "MZ"
+        return false;
+
+    in.setPosition (0x3c);
+    const auto ntOffset = (juce::int64) (juce::uint32) in.readInt();
+
+    if (ntOffset + 26 > in.getTotalLength() || ! in.setPosition (ntOffset))
+        return false;
+
+    const auto signature = (juce::uint32) in.readInt();         // "PE\0\0"
+    const auto machine = (juce::uint16) in.readShort();
+    in.setPosition (ntOffset + 24);
+    const auto magic = (juce::uint16) in.readShort();
+
+    return signature == 0x00004550 && machine == 0x8664 && magic == 0x20b;
+}
+
+juce::Result checkProductArchive (int formatIndex, const juce::MemoryBlock& archive, const juce::File& scratchParent)
+{
+    const auto productName = product::makeProductName (product::productIdentifier);
+    const auto bundleName = productName + product::formats[(size_t) formatIndex].extension;
+    const auto records = readZipCatalogue (archive.getData(), archive.getSize());
+
+    if (! records)
+        return juce::Result::fail ("not an archive the installer reads (damaged, or several disks or 64-bit sizes)");
+
+    if (const auto entries = checkBundleEntries (*records, bundleName); entries.failed())
+        return entries;
+
+    const auto scratch = scratchParent.getNonexistentChildFile ("ov-archive-check", {}, false);
+
+    if (scratch.createDirectory().failed())
+        return juce::Result::fail ("cannot make a scratch folder in " + scratchParent.getFullPathName());
+
+    auto result = unpackArchive (archive, scratch);
+
+    if (result.failed())
+        result = juce::Result::fail ("does not unpack: " + result.getErrorMessage());
+    else
+        result = checkUnpacked (formatIndex, scratch, productName);
+
+    scratch.deleteRecursively (false);
+    return result;
+}
+
+juce::Result checkProductArchiveFile (const juce::File& archive, const juce::File& scratchParent)
+{
+    juce::StringArray archiveNames;
+
+    for (const auto& format : product::formats)
+        archiveNames.add (format.archive);
+
+    const auto formatIndex = archiveNames.indexOf (archive.getFileName());
+
+    if (formatIndex < 0)
+        return juce::Result::fail ("not one of the format table's archives (" + archiveNames.joinIntoString (", ") + ")");
+
+    // A FIFO or a device would block or never end; the catalogue also counts sizes in an int.
+    std::error_code error;
+    const auto path = std::filesystem::path (archive.getFullPathName().toStdString());
+
+    if (! std::filesystem::is_regular_file (std::filesystem::symlink_status (path, error)))
+        return juce::Result::fail ("not a regular file");
+
+    if (archive.getSize() > std::numeric_limits<int>::max())
+        return juce::Result::fail ("over 2 GiB, more than the resource catalogue can embed");
+
+    juce::MemoryBlock bytes;
+
+    if (! archive.loadFileAsData (bytes))
+        return juce::Result::fail ("cannot be read");
+
+    return checkProductArchive (formatIndex, bytes, scratchParent);
+}
+
+} // namespace ov
