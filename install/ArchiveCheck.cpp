@@ -1,5 +1,6 @@
 #include "install/ArchiveCheck.h"
 #include "install/BundleInstaller.h"
+#include "install/FormatFiles.h"
 #include "install/FormatProbe.h"
 #include "install/ZipCatalogue.h"
 #include "product/ProductManifest.h"
@@ -15,8 +16,9 @@ namespace
     juce::Result checkUnpacked (int formatIndex, const juce::File& installFolder, const juce::String& productName)
     {
         const auto& format = product::formats[(size_t) formatIndex];
-        const auto modulePath = product::modulePathInBundle (formatIndex, productName);
-        const auto module = installFolder.getChildFile (modulePath);
+        const auto files = makeFormatFiles (installFolder, productName, formatIndex);
+        const auto& module = files.versionProbeFile;
+        const auto modulePath = module.getRelativePathFrom (installFolder);
         const auto fail = [&modulePath] (const juce::String& rule) { return juce::Result::fail (modulePath + ": " + rule); };
 
         if (! module.existsAsFile())
@@ -27,8 +29,7 @@ namespace
 
         // The probe asks the host only for the module's version, as the installed program reads it.
         const SystemHost host;
-        const auto status = probeBundle (installFolder.getChildFile (productName + format.extension), module,
-                                         product::pluginVersion, host);
+        const auto status = probeBundle (files.bundle, module, product::pluginVersion, host);
 
         if (format.moduleCarriesVersion && status.installedVersion.isEmpty())
             return fail ("the module has no file version, so the installer could not tell an old copy from this one");

@@ -49,11 +49,4 @@ juce::String makeProductName (const juce::String& identifier)
     return identifier.replaceSection (underscore, 1, " ");
 }
 
-juce::String modulePathInBundle (int formatIndex, const juce::String& productName)
-{
-    const auto& format = formats[(size_t) formatIndex];
-    const auto bundleName = productName + format.extension;
-    return bundleName + (juce::String (format.moduleFolder).isEmpty() ? juce::String() : "/" + juce::String (format.moduleFolder) + bundleName);
-}
-
 } // namespace ov::product

@@ -559,6 +559,29 @@ def scenario_resize():
         check(run.request_close() == 0, "closing did not end the program with code 0")
 
 
+def scenario_huge_window():
+    """A window resized far past what the renderer can paint is taken back to 16384 square and lives on."""
+    with session() as (display, sandbox, start):
+        run = start_clean(start)
+        run.wait_for_shot(panel_shown, PATIENCE, "the main panel")
+
+        # Painting a 16384-pixel face in software takes a while on a small machine: wait long.
+        slow = 6 * PATIENCE
+        run.resize(24000, 24000)
+        check(wait_for(lambda: run.process.poll() is not None or run.geometry()[2:] == (16384, 16384), slow)
+              and run.process.poll() is None,
+              "after a resize to 24000 square the program %s" % ("died:\n" + run.output() if run.process.poll() is not None
+                                                                 else "left the window at %s, not 16384 square"
+                                                                 % (run.geometry()[2:],)))
+
+        run.resize(600, 600)
+        check(wait_for(lambda: run.geometry()[2:] == (600, 600), slow), "the window did not come back to 600")
+        run.move(*AWAY)
+        run.wait_for_shot(lambda s: s.width == 600 and panel_shown(s) and row_is(s, "VST3", ROW_ABSENT), slow,
+                          "the face repainted at 600 after 24000 square")
+        check(run.process.poll() is None, "the program ended after coming back to 600")
+
+
 def scenario_face_at_600():
     """VST3 needs an update, CLAP is installed, AAX is absent: the face at named points, the rows answering
     the pointer, and the same face at 800 pixels."""
@@ -655,6 +678,7 @@ SCENARIOS = {
     "7_overlays_links": scenario_overlays_links,
     "8_resize": scenario_resize,
     "face_at_600": scenario_face_at_600,
+    "huge_window": scenario_huge_window,
     "10_old_files_left": scenario_old_files_left,
 }
 
