@@ -38,24 +38,24 @@ juce::String SystemHost::getFileVersion (const juce::File& module) const
 
 #else
 
-juce::File SystemHost::getWineDrive()
+SystemHost::SystemHost()
+    : SystemHost (WinePrefix::fromEnvironment())
 {
-    const auto prefix = juce::SystemStats::getEnvironmentVariable ("WINEPREFIX", {});
+}
 
-    if (juce::File::isAbsolutePath (prefix))
-        return juce::File (prefix).getChildFile ("drive_c");
-
-    return juce::File::getSpecialLocation (juce::File::userHomeDirectory).getChildFile (".wine/drive_c");
+SystemHost::SystemHost (WinePrefix prefixToUse)
+    : prefix (std::move (prefixToUse))
+{
 }
 
 juce::File SystemHost::getCommonAppDataFolder() const
 {
-    return getWineDrive().getChildFile ("ProgramData");
+    return prefix.getDriveC().getChildFile ("ProgramData");
 }
 
 juce::String SystemHost::getCommonFilesBase() const
 {
-    return getWineDrive().getChildFile ("Program Files/Common Files").getFullPathName();
+    return prefix.getDriveC().getChildFile ("Program Files/Common Files").getFullPathName();
 }
 
 juce::File SystemHost::getTempFolder() const
@@ -68,7 +68,36 @@ juce::String SystemHost::getFileVersion (const juce::File& module) const
     return juce::String (readPeFileVersion (module.getFullPathName().toStdString()));
 }
 
+juce::String SystemHost::toSettingsValue (const juce::File& folder) const
+{
+    return prefix.toWindowsPath (folder);
+}
+
+juce::File SystemHost::fromSettingsValue (const juce::String& value) const
+{
+    return prefix.toFolder (value);
+}
+
 #endif
+
+juce::String Host::toSettingsValue (const juce::File& folder) const
+{
+    return folder.getFullPathName();
+}
+
+juce::File Host::fromSettingsValue (const juce::String& value) const
+{
+   #if JUCE_WINDOWS
+    const auto hasDrive = value.length() >= 3
+                           && juce::CharacterFunctions::isLetter (value[0])
+                           && value[1] == ':'
+                           && (value[2] == '\\' || value[2] == '/');
+    const auto isShare = value.startsWith ("\\\\") || value.startsWith ("//");
+    return hasDrive || isShare ? juce::File (value) : juce::File();
+   #else
+    return value.startsWithChar ('/') && ! value.startsWith ("//") ? juce::File (value) : juce::File();
+   #endif
+}
 
 bool SystemHost::openUrl (const juce::URL& url) const
 {

@@ -2,6 +2,10 @@
 
 #include <juce_core/juce_core.h>
 
+#if ! JUCE_WINDOWS
+ #include "host/WinePrefix.h"
+#endif
+
 namespace ov
 {
 
@@ -25,13 +29,27 @@ public:
 
     /** Hands an address to the default browser or mail program. */
     virtual bool openUrl (const juce::URL& url) const = 0;
+
+    /** How the shared settings file spells a folder; by default its full path on this system. */
+    virtual juce::String toSettingsValue (const juce::File& folder) const;
+
+    /** The folder a value of the shared settings file names, or the empty File when it names none the
+        installer may use. By default a full path of this system: a drive or share on Windows, a path
+        from the root elsewhere; never one relative to the working folder. */
+    virtual juce::File fromSettingsValue (const juce::String& value) const;
 };
 
 /** The real system: Windows itself, or on other hosts the Windows drive of a Wine prefix. */
 class SystemHost final : public Host
 {
 public:
+   #if JUCE_WINDOWS
     SystemHost() = default;
+   #else
+    /** The prefix that WINEPREFIX names, as Wine finds it. */
+    SystemHost();
+    explicit SystemHost (WinePrefix prefixToUse);
+   #endif
 
     juce::File getCommonAppDataFolder() const override;
     juce::String getCommonFilesBase() const override;
@@ -40,11 +58,18 @@ public:
     bool openUrl (const juce::URL& url) const override;
 
    #if ! JUCE_WINDOWS
-    /** $WINEPREFIX/drive_c when WINEPREFIX is an absolute path, else ~/.wine/drive_c. */
-    static juce::File getWineDrive();
-   #endif
+    /** The settings file is shared with the maker's Windows installers in the prefix: Windows paths. */
+    juce::String toSettingsValue (const juce::File& folder) const override;
+    juce::File fromSettingsValue (const juce::String& value) const override;
+
+    const WinePrefix& getPrefix() const     { return prefix; }
 
 private:
+    WinePrefix prefix;
+   #else
+private:
+   #endif
+
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (SystemHost)
 };
 

@@ -91,7 +91,7 @@ MainComponent::MainComponent (std::shared_ptr<const ov::Host> hostToUse)
     if (commonAppData != juce::File())
     {
         settingsFolder = commonAppData.getChildFile (ov::product::makerFolderName);
-        ov::SettingsFile::loadOrCreate (settingsFolder, installFolders);
+        ov::SettingsFile::loadOrCreate (settingsFolder, installFolders, *host);
     }
 
     const auto& extraNames = ov::product::extraNames();

@@ -11,12 +11,13 @@ using ov::SettingsFile;
 struct SettingsFileTest : public ::testing::Test
 {
     ov::test::Sandbox sandbox;
+    ov::test::SandboxHost host { sandbox };
     ov::InstallFolders defaults = SettingsFile::makeDefaultFolders (sandbox.getCommonFiles().getFullPathName());
 
     ov::InstallFolders load()
     {
         auto folders = defaults;
-        SettingsFile::loadOrCreate (sandbox.getMakerFolder(), folders);
+        SettingsFile::loadOrCreate (sandbox.getMakerFolder(), folders, host);
         return folders;
     }
 
@@ -45,7 +46,7 @@ TEST_F (SettingsFileTest, FirstRunWritesTheSharedLayoutByteForByte)
     // Paths as long as the Windows defaults, so the attributes wrap where they do there.
     auto folders = SettingsFile::makeDefaultFolders ("/Program Files/Common Files");
     sandbox.getMakerFolder().createDirectory();
-    SettingsFile::loadOrCreate (sandbox.getMakerFolder(), folders);
+    SettingsFile::loadOrCreate (sandbox.getMakerFolder(), folders, host);
 
     const juce::String indent = juce::String::repeatedString (" ", 24);
     const juce::String expected = juce::String ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n\r\n")
@@ -81,7 +82,7 @@ TEST_F (SettingsFileTest, AFileWeWroteReadsBackUnchanged)
     const auto firstBytes = sandbox.getSettingsFile().loadFileAsString();
 
     auto otherDefaults = SettingsFile::makeDefaultFolders (sandbox.getRoot().getChildFile ("elsewhere").getFullPathName());
-    SettingsFile::loadOrCreate (sandbox.getMakerFolder(), otherDefaults);
+    SettingsFile::loadOrCreate (sandbox.getMakerFolder(), otherDefaults, host);
 
     EXPECT_EQ (otherDefaults, defaults);
     EXPECT_EQ (sandbox.getSettingsFile().loadFileAsString(), firstBytes);

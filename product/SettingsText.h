@@ -1,0 +1,20 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+#include <optional>
+
+namespace ov
+{
+
+/** The deepest element nesting a settings file may have; the maker's file has none, and the framework's
+    parser recurses once per level. */
+inline constexpr int maxSettingsNesting = 16;
+
+/** The text of a settings file made safe for the framework's XML reader, or nothing when it is to be
+    treated as unreadable: it carries a document type (whose entities the framework would expand without
+    limit), or nests elements deeper than maxSettingsNesting. An "&" that starts none of the five
+    predefined entities nor a numeric character reference becomes "&amp;", so it reads as itself. */
+std::optional<juce::String> prepareSettingsText (const juce::String& text);
+
+} // namespace ov
