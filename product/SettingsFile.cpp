@@ -36,7 +36,7 @@ static void readSettings (const juce::File& file, InstallFolders& folders, const
     if (! bytes.has_value() || bytes->getSize() > SettingsFile::maxFileSize)
         return;
 
-    const auto text = prepareSettingsText (bytes->toString());
+    const auto text = prepareSettingsText (decodeSettingsBytes (*bytes));
 
     if (! text.has_value())
         return;

@@ -221,7 +221,80 @@ bool nestsTooDeeply (const juce::String& text)
     return false;
 }
 
+bool isContinuation (const uint8_t* p, const uint8_t* end, uint8_t low = 0x80, uint8_t high = 0xbf)
+{
+    return p < end && *p >= low && *p <= high;
+}
+
+/** Strict UTF-8: no overlong forms, surrogates or code points past U+10FFFF, nothing cut short. */
+bool isValidUtf8 (const uint8_t* p, const uint8_t* end)
+{
+    while (p < end)
+    {
+        const auto b = *p++;
+        auto extra = 0;
+
+        if (b < 0x80)
+            continue;
+
+        if (b >= 0xc2 && b <= 0xdf)
+            extra = 1;
+        else if (b >= 0xe0 && b <= 0xef)
+            extra = 2;
+        else if (b >= 0xf0 && b <= 0xf4)
+            extra = 3;
+        else
+            return false;
+
+        // The second byte's range closes off overlong forms, surrogates and values past U+10FFFF.
+        const uint8_t low = b == 0xe0 ? 0xa0 : (b == 0xf0 ? 0x90 : 0x80);
+        const uint8_t high = b == 0xed ? 0x9f : (b == 0xf4 ? 0x8f : 0xbf);
+
+        if (! isContinuation (p, end, low, high))
+            return false;
+
+        for (auto i = 1; i < extra; ++i)
+            if (! isContinuation (p + i, end))
+                return false;
+
+        p += extra;
+    }
+
+    return true;
+}
+
+juce::String fromWindows1252 (const uint8_t* p, const uint8_t* end)
+{
+    // 0x80 to 0x9F; the rest of the code page is Latin-1. Unassigned bytes keep their value.
+    static constexpr juce::juce_wchar high[32] = {
+        0x20ac, 0x81, 0x201a, 0x192, 0x201e, 0x2026, 0x2020, 0x2021, 0x2c6, 0x2030, 0x160, 0x2039, 0x152, 0x8d, 0x17d, 0x8f,
+        0x90, 0x2018, 0x2019, 0x201c, 0x201d, 0x2022, 0x2013, 0x2014, 0x2dc, 0x2122, 0x161, 0x203a, 0x153, 0x9d, 0x17e, 0x178 };
+
+    juce::String text;
+    text.preallocateBytes ((size_t) (end - p) * 3);
+
+    for (; p < end && *p != 0; ++p)
+        text += *p >= 0x80 && *p < 0xa0 ? high[*p - 0x80] : (juce::juce_wchar) *p;
+
+    return text;
+}
+
 } // namespace
+
+juce::String decodeSettingsBytes (const juce::MemoryBlock& bytes)
+{
+    const auto* p = static_cast<const uint8_t*> (bytes.getData());
+    const auto* end = p + bytes.getSize();
+
+    if (bytes.getSize() >= 2 && ((p[0] == 0xff && p[1] == 0xfe) || (p[0] == 0xfe && p[1] == 0xff)))
+        return bytes.toString();
+
+    if (bytes.getSize() >= 3 && p[0] == 0xef && p[1] == 0xbb && p[2] == 0xbf)
+        p += 3;
+
+    return isValidUtf8 (p, end) ? juce::String::fromUTF8 (reinterpret_cast<const char*> (p), (int) (end - p))
+                                : fromWindows1252 (p, end);
+}
 
 std::optional<juce::String> prepareSettingsText (const juce::String& text)
 {
