@@ -117,9 +117,11 @@ bool skipGap (Text& p)
     }
 }
 
-/** Follows the framework's parser over the text, level by level, without recursing. Where the two could
-    differ it counts a level as still open, so the parser never goes deeper than the count. */
-bool nestsTooDeeply (const juce::String& text)
+/** Follows the framework's parser over the text, level by level, without recursing, and tells whether it
+    would nest deeper than allowed or meet a processing instruction inside an element (followed by text,
+    the parser goes back to it for ever). Where the two could differ it counts a level as still open, so
+    the parser never goes deeper than the count. */
+bool wouldTrapTheParser (const juce::String& text)
 {
     auto p = text.getCharPointer();
     int depth = 0;
@@ -131,6 +133,9 @@ bool nestsTooDeeply (const juce::String& text)
             ++p;
             continue;
         }
+
+        if (depth > 0 && startsWith (p, "<?"))
+            return true;
 
         if (startsWith (p, "<!--") || startsWith (p, "<?") || startsWith (p, "<![CDATA["))
         {
@@ -303,7 +308,7 @@ std::optional<juce::String> prepareSettingsText (const juce::String& text)
 
     auto escaped = escapeBareAmpersands (text);
 
-    if (nestsTooDeeply (escaped))
+    if (wouldTrapTheParser (escaped))
         return {};
 
     return escaped;

@@ -18,7 +18,8 @@ juce::String decodeSettingsBytes (const juce::MemoryBlock& bytes);
 
 /** The text of a settings file made safe for the framework's XML reader, or nothing when it is to be
     treated as unreadable: it carries a document type (whose entities the framework would expand without
-    limit), or nests elements deeper than maxSettingsNesting. An "&" that starts none of the five
+    limit), nests elements deeper than maxSettingsNesting, or holds a processing instruction inside an
+    element (on which the framework's parser can loop for ever). An "&" that starts none of the five
     predefined entities nor a numeric character reference becomes "&amp;", so it reads as itself. */
 std::optional<juce::String> prepareSettingsText (const juce::String& text);
 

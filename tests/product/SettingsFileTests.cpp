@@ -191,6 +191,7 @@ TEST_F (SettingsFileTest, HostileTextIsUnreadableAndLeftAlone)
         nested,                                                                          // stack overflow
         nested.replace ("<a>", "<a\t>"),
         "<r VST3_Path=\"" + target + "\">" + juce::String::repeatedString ("<a x='/>'>", 17),
+        "<r VST3_Path=\"" + target + "\"><??>e</r>",                                      // endless loop in the parser
         atLimit + juce::String::repeatedString (" ", (int) SettingsFile::maxFileSize + 1 - atLimit.length()),
     };
 
