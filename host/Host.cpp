@@ -3,6 +3,11 @@
 
 #if JUCE_WINDOWS
  #include <windows.h>
+ #include <initguid.h>     // defines FOLDERID_UserProgramFilesCommon here (select-any, so once per program)
+ #include <knownfolders.h>
+ #include <shlobj.h>
+ #pragma comment (lib, "shell32.lib")
+ #pragma comment (lib, "ole32.lib")
 #endif
 
 namespace ov
@@ -31,6 +36,19 @@ juce::File SystemHost::getTempFolder() const
     return juce::File (juce::String (buffer));
 }
 
+juce::File SystemHost::getUserVst3Folder() const
+{
+    PWSTR path = nullptr;
+    juce::File folder;
+
+    // The known folder of the user's common program files is %LOCALAPPDATA%\Programs\Common.
+    if (SUCCEEDED (SHGetKnownFolderPath (FOLDERID_UserProgramFilesCommon, KF_FLAG_DONT_VERIFY, nullptr, &path)))
+        folder = juce::File (juce::String (path)).getChildFile ("VST3");
+
+    CoTaskMemFree (path);
+    return folder;
+}
+
 juce::String SystemHost::getFileVersion (const juce::File& module) const
 {
     return module.getVersion();
@@ -43,29 +61,41 @@ juce::String SystemHost::getMachineWideLockName (const juce::String& name) const
 
 #else
 
-juce::File SystemHost::getWineDrive()
+SystemHost::SystemHost()
+    : SystemHost (WinePrefix::fromEnvironment())
 {
-    const auto prefix = juce::SystemStats::getEnvironmentVariable ("WINEPREFIX", {});
+}
 
-    if (juce::File::isAbsolutePath (prefix))
-        return juce::File (prefix).getChildFile ("drive_c");
-
-    return juce::File::getSpecialLocation (juce::File::userHomeDirectory).getChildFile (".wine/drive_c");
+SystemHost::SystemHost (WinePrefix prefixToUse)
+    : prefix (std::move (prefixToUse))
+{
 }
 
 juce::File SystemHost::getCommonAppDataFolder() const
 {
-    return getWineDrive().getChildFile ("ProgramData");
+    return prefix.getDriveC().getChildFile ("ProgramData");
 }
 
 juce::String SystemHost::getCommonFilesBase() const
 {
-    return getWineDrive().getChildFile ("Program Files/Common Files").getFullPathName();
+    return prefix.getDriveC().getChildFile ("Program Files/Common Files").getFullPathName();
+}
+
+// The folders a Windows program in the prefix sees as its user's; none when the user cannot be told.
+static juce::File getUserFolder (const WinePrefix& prefix, const char* relativePath)
+{
+    const auto profile = prefix.getUserProfileFolder();
+    return profile == juce::File() ? juce::File() : profile.getChildFile (relativePath);
 }
 
 juce::File SystemHost::getTempFolder() const
 {
-    return juce::File::getSpecialLocation (juce::File::tempDirectory);
+    return getUserFolder (prefix, "AppData/Local/Temp");
+}
+
+juce::File SystemHost::getUserVst3Folder() const
+{
+    return getUserFolder (prefix, "AppData/Local/Programs/Common/VST3");
 }
 
 juce::String SystemHost::getFileVersion (const juce::File& module) const
@@ -76,10 +106,39 @@ juce::String SystemHost::getFileVersion (const juce::File& module) const
 juce::String SystemHost::getMachineWideLockName (const juce::String& name) const
 {
     // Copies in other prefixes touch other files: they need not wait for each other.
-    return name + "." + juce::String::toHexString (getWineDrive().getFullPathName().hashCode64());
+    return name + "." + juce::String::toHexString (prefix.getDriveC().getFullPathName().hashCode64());
+}
+
+juce::String SystemHost::toSettingsValue (const juce::File& folder) const
+{
+    return prefix.toWindowsPath (folder);
+}
+
+juce::File SystemHost::fromSettingsValue (const juce::String& value) const
+{
+    return prefix.toFolder (value);
 }
 
 #endif
+
+juce::String Host::toSettingsValue (const juce::File& folder) const
+{
+    return folder.getFullPathName();
+}
+
+juce::File Host::fromSettingsValue (const juce::String& value) const
+{
+   #if JUCE_WINDOWS
+    const auto hasDrive = value.length() >= 3
+                           && juce::CharacterFunctions::isLetter (value[0])
+                           && value[1] == ':'
+                           && (value[2] == '\\' || value[2] == '/');
+    const auto isShare = value.startsWith ("\\\\") || value.startsWith ("//");
+    return hasDrive || isShare ? juce::File (value) : juce::File();
+   #else
+    return value.startsWithChar ('/') && ! value.startsWith ("//") ? juce::File (value) : juce::File();
+   #endif
+}
 
 bool SystemHost::openUrl (const juce::URL& url) const
 {

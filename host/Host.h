@@ -2,6 +2,10 @@
 
 #include <juce_core/juce_core.h>
 
+#if ! JUCE_WINDOWS
+ #include "host/WinePrefix.h"
+#endif
+
 namespace ov
 {
 
@@ -18,7 +22,12 @@ public:
     /** The base of the default install folders, "C:/Program Files/Common Files" on Windows. */
     virtual juce::String getCommonFilesBase() const = 0;
 
+    /** The Windows temporary folder of the user who runs the installer. */
     virtual juce::File getTempFolder() const = 0;
+
+    /** The user's own VST3 folder (%LOCALAPPDATA%\Programs\Common\VST3), which hosts search before the
+        machine-wide one; the empty File when the system cannot tell. */
+    virtual juce::File getUserVst3Folder() const = 0;
 
     /** A module's file version as "a.b.c.d", or the empty text when it has none. */
     virtual juce::String getFileVersion (const juce::File& module) const = 0;
@@ -29,27 +38,49 @@ public:
     /** The name under which every process on this machine shares an inter-process lock: on Windows the
         name itself; in a Wine prefix, a Windows machine of its own, the name marked with the prefix. */
     virtual juce::String getMachineWideLockName (const juce::String& name) const = 0;
+
+    /** How the shared settings file spells a folder; by default its full path on this system. */
+    virtual juce::String toSettingsValue (const juce::File& folder) const;
+
+    /** The folder a value of the shared settings file names, or the empty File when it names none the
+        installer may use. By default a full path of this system: a drive or share on Windows, a path
+        from the root elsewhere; never one relative to the working folder. */
+    virtual juce::File fromSettingsValue (const juce::String& value) const;
 };
 
 /** The real system: Windows itself, or on other hosts the Windows drive of a Wine prefix. */
 class SystemHost final : public Host
 {
 public:
+   #if JUCE_WINDOWS
     SystemHost() = default;
+   #else
+    /** The prefix that WINEPREFIX names, as Wine finds it. */
+    SystemHost();
+    explicit SystemHost (WinePrefix prefixToUse);
+   #endif
 
     juce::File getCommonAppDataFolder() const override;
     juce::String getCommonFilesBase() const override;
     juce::File getTempFolder() const override;
+    juce::File getUserVst3Folder() const override;
     juce::String getFileVersion (const juce::File& module) const override;
     bool openUrl (const juce::URL& url) const override;
     juce::String getMachineWideLockName (const juce::String& name) const override;
 
    #if ! JUCE_WINDOWS
-    /** $WINEPREFIX/drive_c when WINEPREFIX is an absolute path, else ~/.wine/drive_c. */
-    static juce::File getWineDrive();
-   #endif
+    /** The settings file is shared with the maker's Windows installers in the prefix: Windows paths. */
+    juce::String toSettingsValue (const juce::File& folder) const override;
+    juce::File fromSettingsValue (const juce::String& value) const override;
+
+    const WinePrefix& getPrefix() const     { return prefix; }
 
 private:
+    WinePrefix prefix;
+   #else
+private:
+   #endif
+
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (SystemHost)
 };
 

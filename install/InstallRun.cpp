@@ -1,4 +1,5 @@
 #include "install/InstallRun.h"
+#include "host/RenameNoReplace.h"
 #include "install/BundleInstaller.h"
 
 namespace ov
@@ -15,6 +16,12 @@ InstallGuard::~InstallGuard()
 {
     if (held)
         lock.exit();
+}
+
+juce::String describeFirstLoadedCopy (const juce::File& firstLoadedCopy)
+{
+    return "hosts will load the other copy in " + firstLoadedCopy.getParentDirectory().getFullPathName()
+           + " first; remove it there to use this one";
 }
 
 FormatOutcomes runFormats (const FormatJobs& jobs, bool uninstalling, const juce::String& productVersion,
@@ -36,6 +43,10 @@ FormatOutcomes runFormats (const FormatJobs& jobs, bool uninstalling, const juce
             outcomes[i] = uninstallBundle (job.files.bundle);
         else
             outcomes[i] = installBundle (job.files, job.archiveData, job.archiveSize, productVersion, host);
+
+        if (! uninstalling && outcomes[i].succeeded && job.firstLoadedCopy != juce::File()
+             && pathIsTaken (job.firstLoadedCopy))
+            outcomes[i].notes.add (describeFirstLoadedCopy (job.firstLoadedCopy));
     }
 
     return outcomes;

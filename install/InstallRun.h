@@ -35,7 +35,11 @@ struct FormatJob
     FormatFiles files;
     const void* archiveData = nullptr;
     size_t archiveSize = 0;
+    juce::File firstLoadedCopy;   // where hosts look for the plug-in before the install folder, if anywhere
 };
+
+/** The note of an install whose plug-in hosts will not load, since they find the copy at firstLoadedCopy first. */
+juce::String describeFirstLoadedCopy (const juce::File& firstLoadedCopy);
 
 using FormatJobs = std::array<std::optional<FormatJob>, product::numFormats>;
 using FormatOutcomes = std::array<FormatOutcome, product::numFormats>;
@@ -44,7 +48,8 @@ using FormatOutcomes = std::array<FormatOutcome, product::numFormats>;
 inline constexpr int busyWaitMilliseconds = 3000;
 
 /** Installs (or, when uninstalling, removes) each given format in index order, under the guard. When
-    another copy keeps the guard, nothing is touched and every given format says so. */
+    another copy keeps the guard, nothing is touched and every given format says so. An install that
+    hosts will not load, because a copy they find first exists, says so in a note; that copy is not touched. */
 FormatOutcomes runFormats (const FormatJobs& jobs, bool uninstalling, const juce::String& productVersion,
                            const Host& host, int waitMilliseconds = busyWaitMilliseconds);
 

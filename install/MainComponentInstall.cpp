@@ -62,7 +62,12 @@ void MainComponent::installSelectedFormats()
 
         const auto index = (int) i;
         const auto archive = getEmbeddedArchive (index);
-        jobs[i] = ov::FormatJob { ov::makeFormatFiles (installFolders[i], productName, index), archive.data, (size_t) archive.size };
+        const auto files = ov::makeFormatFiles (installFolders[i], productName, index);
+        jobs[i] = ov::FormatJob { files, archive.data, (size_t) archive.size, {} };
+
+        // VST3 hosts search the user's own folder before the machine-wide one.
+        if (ov::product::formatNames()[index] == "VST3" && host->getUserVst3Folder() != juce::File())
+            jobs[i]->firstLoadedCopy = host->getUserVst3Folder().getChildFile (files.bundle.getFileName());
         formatSelected[i] = false;
     }
 

@@ -1,5 +1,7 @@
 #include "product/SettingsFile.h"
 #include "product/ProductManifest.h"
+#include "product/SettingsText.h"
+#include "host/RegularFile.h"
 
 namespace ov
 {
@@ -11,8 +13,8 @@ const char* const SettingsFile::importantNote =
     "unintended consequences. If you delete this file, the next time you run the Plugin Manager for any OV "
     "product, a new one with the default locations will be written.";
 
-// A settings file is a few hundred bytes; anything far larger is not one of ours and is not read into memory.
-static constexpr juce::int64 maxSettingsFileSize = 1024 * 1024;
+// No system takes a longer folder path, and the framework creates a folder's parents one call deeper each.
+static constexpr int maxFolderPathLength = 4096;
 
 InstallFolders SettingsFile::makeDefaultFolders (const juce::String& commonFilesBase)
 {
@@ -26,47 +28,41 @@ InstallFolders SettingsFile::makeDefaultFolders (const juce::String& commonFiles
     return folders;
 }
 
-bool SettingsFile::isUsablePath (const juce::String& value)
+static void readSettings (const juce::File& file, InstallFolders& folders, const Host& host)
 {
-   #if JUCE_WINDOWS
-    const auto hasDrive = value.length() >= 3
-                           && juce::CharacterFunctions::isLetter (value[0])
-                           && value[1] == ':'
-                           && (value[2] == '\\' || value[2] == '/');
-    const auto isShare = value.startsWith ("\\\\") || value.startsWith ("//");
-    return hasDrive || isShare;
-   #else
-    return value.startsWithChar ('/');
-   #endif
-}
+    // One byte more than allowed tells a file at the limit from a larger one.
+    const auto bytes = readRegularFile (file, SettingsFile::maxFileSize + 1);
 
-static void readSettings (const juce::File& file, InstallFolders& folders)
-{
-    if (file.getSize() > maxSettingsFileSize)
+    if (! bytes.has_value() || bytes->getSize() > SettingsFile::maxFileSize)
         return;
 
-    // Parsed from text, so a document type in the file cannot pull other files in as entities.
-    const auto root = juce::XmlDocument::parse (file.loadFileAsString());
+    const auto text = prepareSettingsText (decodeSettingsBytes (*bytes));
+
+    if (! text.has_value())
+        return;
+
+    const auto root = juce::XmlDocument::parse (*text);
 
     if (root == nullptr)
         return;
 
     for (size_t index = 0; index < folders.size(); ++index)
     {
-        const auto value = root->getStringAttribute (product::formats[index].settingsKey);
-
         // An elevated installer must never resolve a folder against its working folder.
-        if (! SettingsFile::isUsablePath (value))
+        const auto folder = host.fromSettingsValue (root->getStringAttribute (product::formats[index].settingsKey));
+
+        if (folder == juce::File() || folder.getFullPathName().length() > maxFolderPathLength)
             continue;
 
-        folders[index] = juce::File (value);
+        folders[index] = folder;
 
-        if (! folders[index].isDirectory())
-            folders[index].createDirectory();
+        if (! folder.isDirectory())
+            folder.createDirectory();
     }
 }
 
-static void writeSettings (const juce::File& settingsFolder, const juce::File& file, const InstallFolders& folders)
+static void writeSettings (const juce::File& settingsFolder, const juce::File& file, const InstallFolders& folders,
+                           const Host& host)
 {
     // Something that is not a settings file sits at its name: leave it alone.
     if (file.isDirectory())
@@ -77,20 +73,20 @@ static void writeSettings (const juce::File& settingsFolder, const juce::File& f
 
     juce::XmlElement element ("Plugin_Manager_Settings");
     element.setAttribute ("Important_Note:", SettingsFile::importantNote);
-    element.setAttribute (product::formats[1].settingsKey, folders[1].getFullPathName());
-    element.setAttribute (product::formats[0].settingsKey, folders[0].getFullPathName());
-    element.setAttribute (product::formats[2].settingsKey, folders[2].getFullPathName());
+    element.setAttribute (product::formats[1].settingsKey, host.toSettingsValue (folders[1]));
+    element.setAttribute (product::formats[0].settingsKey, host.toSettingsValue (folders[0]));
+    element.setAttribute (product::formats[2].settingsKey, host.toSettingsValue (folders[2]));
     element.writeTo (file, {});
 }
 
-void SettingsFile::loadOrCreate (const juce::File& settingsFolder, InstallFolders& folders)
+void SettingsFile::loadOrCreate (const juce::File& settingsFolder, InstallFolders& folders, const Host& host)
 {
     const auto file = settingsFolder.getChildFile (product::settingsFileName);
 
     if (file.existsAsFile())
-        readSettings (file, folders);
+        readSettings (file, folders, host);
     else
-        writeSettings (settingsFolder, file, folders);
+        writeSettings (settingsFolder, file, folders, host);
 }
 
 } // namespace ov

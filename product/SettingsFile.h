@@ -1,5 +1,7 @@
 #pragma once
 
+#include "host/Host.h"
+
 #include <juce_core/juce_core.h>
 
 #include <array>
@@ -19,13 +21,14 @@ struct SettingsFile
     static InstallFolders makeDefaultFolders (const juce::String& commonFilesBase);
 
     /** Reads the file in settingsFolder once, or writes it with the given folders when it is missing.
-        A usable absolute path in the file replaces the folder of its format (and that folder is created
-        when missing); anything else leaves the format's folder as it was. Problems are never reported:
-        the folders given stay in force. */
-    static void loadOrCreate (const juce::File& settingsFolder, InstallFolders& folders);
+        A value the host can use (Host::fromSettingsValue) replaces the folder of its format, and that
+        folder is created when missing; anything else leaves the format's folder as it was. A file that is
+        not a regular one, is larger than maxFileSize, carries a document type or nests elements deeply
+        is unreadable. Problems are never reported: the folders given stay in force. */
+    static void loadOrCreate (const juce::File& settingsFolder, InstallFolders& folders, const Host& host);
 
-    /** A value the installer may use: a full path (a drive or share on Windows, a leading / elsewhere). */
-    static bool isUsablePath (const juce::String& value);
+    /** A settings file is a few hundred bytes; anything larger is not one of ours and is not read. */
+    static constexpr size_t maxFileSize = 1024 * 1024;
 };
 
 } // namespace ov

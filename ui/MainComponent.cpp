@@ -93,7 +93,7 @@ MainComponent::MainComponent (std::shared_ptr<const ov::Host> hostToUse)
     if (commonAppData != juce::File())
     {
         settingsFolder = commonAppData.getChildFile (ov::product::makerFolderName);
-        ov::SettingsFile::loadOrCreate (settingsFolder, installFolders);
+        ov::SettingsFile::loadOrCreate (settingsFolder, installFolders, *host);
     }
 
     const auto& extraNames = ov::product::extraNames();
@@ -141,10 +141,11 @@ MainComponent::MainComponent (std::shared_ptr<const ov::Host> hostToUse)
 
 MainComponent::~MainComponent()
 {
-    const auto script = host->getTempFolder().getChildFile ("script.sh");
+    const auto tempFolder = host->getTempFolder();
+    const auto script = tempFolder.getChildFile ("script.sh");
 
     // A link of that name is not ours to judge: it may stand for anything.
-    if (script.existsAsFile() && ! script.isSymbolicLink())
+    if (tempFolder != juce::File() && script.existsAsFile() && ! script.isSymbolicLink())
         script.deleteFile();
 }
 

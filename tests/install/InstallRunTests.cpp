@@ -1,5 +1,6 @@
 #include "host/RenameNoReplace.h"
 #include "install/BundleInstaller.h"
+#include "install/FormatProbe.h"
 #include "install/InstallRun.h"
 #include "support/Sandbox.h"
 #include "tests/install/BundleFixtures.h"
@@ -80,8 +81,8 @@ namespace
         ov::FormatJobs vst3AndAax() const
         {
             ov::FormatJobs jobs;
-            jobs[0] = ov::FormatJob { filesOf (0), archive.getData(), archive.getSize() };
-            jobs[2] = ov::FormatJob { filesOf (2), nullptr, 0 };
+            jobs[0] = ov::FormatJob { filesOf (0), archive.getData(), archive.getSize(), {} };
+            jobs[2] = ov::FormatJob { filesOf (2), nullptr, 0, {} };
             return jobs;
         }
 
@@ -132,7 +133,7 @@ TEST_F (InstallRun, TwoCopiesRunningAtOnceNeverReportWhatDidNotHappen)
 {
     host.versionReader = [] (const juce::File&) { return juce::String ("3.1.10.0"); };
     ov::FormatJobs jobs;
-    jobs[0] = ov::FormatJob { filesOf (0), archive.getData(), archive.getSize() };
+    jobs[0] = ov::FormatJob { filesOf (0), archive.getData(), archive.getSize(), {} };
 
     // Each copy installs, removes and installs again, over and over, with start-up recovery in between;
     // a copy exits non-zero on the first report that is neither a success nor "busy".
@@ -164,4 +165,35 @@ TEST_F (InstallRun, TwoCopiesRunningAtOnceNeverReportWhatDidNotHappen)
     ov::recoverInterruptedRuns (bundles(), host);
     EXPECT_EQ (snapshot (filesOf (0).bundle.getParentDirectory()).count ("Tavrin3.vst3/"), 1u);
     EXPECT_EQ (filesOf (0).bundle.getParentDirectory().getNumberOfChildFiles (juce::File::findFilesAndDirectories), 1);
+}
+
+TEST_F (InstallRun, AnInstallThatAUsersOwnCopyHidesSaysWhereThatCopyIsAndLeavesIt)
+{
+    host.versionReader = [] (const juce::File&) { return juce::String ("3.1.10.0"); };
+    const auto usersCopy = sandbox.getUserVst3().getChildFile ("Tavrin3.vst3");
+    ov::FormatJobs jobs;
+    jobs[0] = ov::FormatJob { filesOf (0), archive.getData(), archive.getSize(), usersCopy };
+
+    // No copy there: nothing to say.
+    EXPECT_TRUE (ov::runFormats (jobs, false, "3.1.10", host)[0].notes.isEmpty());
+
+    ov::test::write (usersCopy.getChildFile ("Contents/x86_64-win/Tavrin3.vst3"), "3.1.2.0");
+    const auto before = snapshot (sandbox.getUserVst3());
+
+    for (const auto uninstalling : { false, true, false })
+    {
+        const auto outcome = ov::runFormats (jobs, uninstalling, "3.1.10", host)[0];
+        EXPECT_TRUE (outcome.succeeded) << outcome.reason;
+        ASSERT_EQ (outcome.notes.size(), uninstalling ? 0 : 1);
+
+        if (! uninstalling)
+        {
+            EXPECT_TRUE (outcome.notes[0].contains (sandbox.getUserVst3().getFullPathName())) << outcome.notes[0];
+        }
+
+        EXPECT_EQ (snapshot (sandbox.getUserVst3()), before);
+    }
+
+    EXPECT_EQ (ov::probeBundle (filesOf (0).bundle, filesOf (0).versionProbeFile, "3.1.10", host).installState,
+               ov::InstallState::installed);
 }

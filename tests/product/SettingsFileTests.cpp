@@ -3,6 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 namespace
 {
 
@@ -11,12 +16,13 @@ using ov::SettingsFile;
 struct SettingsFileTest : public ::testing::Test
 {
     ov::test::Sandbox sandbox;
+    ov::test::SandboxHost host { sandbox };
     ov::InstallFolders defaults = SettingsFile::makeDefaultFolders (sandbox.getCommonFiles().getFullPathName());
 
     ov::InstallFolders load()
     {
         auto folders = defaults;
-        SettingsFile::loadOrCreate (sandbox.getMakerFolder(), folders);
+        SettingsFile::loadOrCreate (sandbox.getMakerFolder(), folders, host);
         return folders;
     }
 
@@ -45,7 +51,7 @@ TEST_F (SettingsFileTest, FirstRunWritesTheSharedLayoutByteForByte)
     // Paths as long as the Windows defaults, so the attributes wrap where they do there.
     auto folders = SettingsFile::makeDefaultFolders ("/Program Files/Common Files");
     sandbox.getMakerFolder().createDirectory();
-    SettingsFile::loadOrCreate (sandbox.getMakerFolder(), folders);
+    SettingsFile::loadOrCreate (sandbox.getMakerFolder(), folders, host);
 
     const juce::String indent = juce::String::repeatedString (" ", 24);
     const juce::String expected = juce::String ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n\r\n")
@@ -81,7 +87,7 @@ TEST_F (SettingsFileTest, AFileWeWroteReadsBackUnchanged)
     const auto firstBytes = sandbox.getSettingsFile().loadFileAsString();
 
     auto otherDefaults = SettingsFile::makeDefaultFolders (sandbox.getRoot().getChildFile ("elsewhere").getFullPathName());
-    SettingsFile::loadOrCreate (sandbox.getMakerFolder(), otherDefaults);
+    SettingsFile::loadOrCreate (sandbox.getMakerFolder(), otherDefaults, host);
 
     EXPECT_EQ (otherDefaults, defaults);
     EXPECT_EQ (sandbox.getSettingsFile().loadFileAsString(), firstBytes);
@@ -161,6 +167,189 @@ TEST_F (SettingsFileTest, AMakerFolderThatCannotBeMadeLeavesDefaults)
 
     EXPECT_EQ (load(), defaults);
     EXPECT_TRUE (sandbox.getMakerFolder().existsAsFile());
+}
+
+} // namespace
+
+namespace
+{
+
+/** Files a person or an attacker may leave at the settings path: each is unreadable, so the defaults stay
+    and the file is left as it is. */
+TEST_F (SettingsFileTest, HostileTextIsUnreadableAndLeftAlone)
+{
+    const auto target = sandbox.getRoot().getChildFile ("taken").getFullPathName();
+    const juce::String nested = "<r VST3_Path=\"" + target + "\">" + juce::String::repeatedString ("<a>", 30000);
+    const juce::String atLimit = "<r VST3_Path=\"" + target + "\"/>";
+
+    const juce::StringArray cases {
+        "<!DOCTYPE r [<!ENTITY a \"&?a;\">]><r VST3_Path=\"&a;\"/>",                    // endless recursion
+        "<!DOCTYPE r [ <!ENTITY Y \"PPX;&\" > ]><r VST3_Path=\"&Y;\"/>",                // endless loop
+        "<!DOCTYPE r [ <!ENTITY Y \"PPPX;&\" > ]><r VST3_Path=\"&Y;&Y;&Y;\"/>",         // gigabytes
+        "<!DOCTYPE r><r VST3_Path=\"" + target + "\"/>",                                // any document type
+        "<r VST3_Path=\"" + target + "\"/><!entity x \"y\">",
+        nested,                                                                          // stack overflow
+        nested.replace ("<a>", "<a\t>"),
+        "<r VST3_Path=\"" + target + "\">" + juce::String::repeatedString ("<a x='/>'>", 17),
+        "<r VST3_Path=\"" + target + "\"><?" "?>e</r>",                                      // endless loop in the parser
+        atLimit + juce::String::repeatedString (" ", (int) SettingsFile::maxFileSize + 1 - atLimit.length()),
+    };
+
+    for (const auto& text : cases)
+    {
+        writeSettings (text);
+        EXPECT_EQ (load(), defaults) << text.substring (0, 80);
+        EXPECT_EQ (sandbox.getSettingsFile().loadFileAsString(), text) << text.substring (0, 80);
+        EXPECT_FALSE (juce::File (target).exists()) << text.substring (0, 80);
+    }
+
+    // Nesting the framework reads without trouble, and a file right at the limit, are read.
+    for (const auto& text : { "<r VST3_Path=\"" + target + "\">" + juce::String::repeatedString ("<a/><a><!--<a>--></a>", 40) + "</r>",
+                              atLimit + juce::String::repeatedString (" ", (int) SettingsFile::maxFileSize - atLimit.length()) })
+    {
+        writeSettings (text);
+        EXPECT_EQ (load()[0].getFullPathName(), target);
+        juce::File (target).deleteRecursively();
+    }
+}
+
+/** Things that are not regular files where the file should be: the read neither blocks nor runs away. */
+TEST_F (SettingsFileTest, AFifoDeviceOrSocketIsNoReadableFile)
+{
+    sandbox.getMakerFolder().createDirectory();
+    const auto path = sandbox.getSettingsFile().getFullPathName();
+    const auto fifo = sandbox.getRoot().getChildFile ("fifo");
+    ASSERT_EQ (mkfifo (fifo.getFullPathName().toRawUTF8(), 0600), 0);
+
+    for (const auto& target : { fifo, juce::File ("/dev/zero"), juce::File ("/dev/urandom") })
+    {
+        ASSERT_TRUE (target.createSymbolicLink (sandbox.getSettingsFile(), true));
+        EXPECT_EQ (load(), defaults) << target.getFullPathName();
+        EXPECT_TRUE (sandbox.getSettingsFile().isSymbolicLink());
+        sandbox.getSettingsFile().deleteFile();
+    }
+
+    ASSERT_EQ (mkfifo (path.toRawUTF8(), 0600), 0);
+    EXPECT_EQ (load(), defaults);
+    sandbox.getSettingsFile().deleteFile();
+
+    const auto socket = ::socket (AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    path.copyToUTF8 (address.sun_path, sizeof (address.sun_path));
+    ASSERT_EQ (bind (socket, reinterpret_cast<sockaddr*> (&address), sizeof (address)), 0);
+    EXPECT_EQ (load(), defaults);
+    close (socket);
+}
+
+TEST_F (SettingsFileTest, ABareAmpersandIsTheCharacterAndReferencesReadAsTheFrameworkReadsThem)
+{
+    const auto base = sandbox.getRoot().getFullPathName();
+    writeSettings (settingsWith ("VST3_Path=\"" + base + "/Music & Audio/VST3\" CLAP_Path=\"" + base
+                                 + "/R&D;&#12a;&#x;&foo;&\" AAX_Path=\"" + base + "/&amp;&LT;&#65;&#x42;&quot;\""));
+    const auto folders = load();
+
+    EXPECT_EQ (folders[0].getFullPathName(), base + "/Music & Audio/VST3");
+    EXPECT_EQ (folders[1].getFullPathName(), base + "/R&D;&#12a;&#x;&foo;&");
+    EXPECT_EQ (folders[2].getFullPathName(), base + "/&<AB\"");
+    EXPECT_TRUE (folders[0].isDirectory());
+}
+
+/** The settings step as it runs on Linux: through a Wine prefix made in the sandbox. */
+struct WineSettingsTest : public ::testing::Test
+{
+    ov::test::Sandbox sandbox;
+    juce::File prefixFolder = sandbox.getRoot().getChildFile ("wine");
+    ov::SystemHost host { ov::WinePrefix (prefixFolder, "me") };
+    juce::File settingsFolder = host.getCommonAppDataFolder().getChildFile ("Orvella");
+    ov::InstallFolders defaults = SettingsFile::makeDefaultFolders (host.getCommonFilesBase());
+
+    ov::InstallFolders load()
+    {
+        auto folders = defaults;
+        SettingsFile::loadOrCreate (settingsFolder, folders, host);
+        return folders;
+    }
+
+    void writeSettings (const juce::String& attributes)
+    {
+        settingsFolder.createDirectory();
+        ASSERT_TRUE (settingsFolder.getChildFile ("PluginManagerSettings.txt")
+                         .replaceWithText ("<Plugin_Manager_Settings " + attributes + "/>"));
+    }
+};
+
+TEST_F (WineSettingsTest, AFreshPrefixGetsTheFileTheWindowsBuildWrites)
+{
+    host.getCommonAppDataFolder().createDirectory();
+    EXPECT_EQ (load(), defaults);
+
+    const juce::String indent = juce::String::repeatedString (" ", 24);
+    const juce::String expected = juce::String ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n\r\n")
+        + "<Plugin_Manager_Settings Important_Note:=\"" + SettingsFile::importantNote + "\"\r\n"
+        + indent + " CLAP_Path=\"C:\\Program Files\\Common Files\\CLAP\" VST3_Path=\"C:\\Program Files\\Common Files\\VST3\"\r\n"
+        + indent + " AAX_Path=\"C:\\Program Files\\Common Files\\Avid\\Audio\\Plug-Ins\"/>\r\n";
+
+    juce::MemoryBlock written;
+    ASSERT_TRUE (settingsFolder.getChildFile ("PluginManagerSettings.txt").loadFileAsData (written));
+    EXPECT_EQ (written.toString(), expected);
+
+    // Read back at the next start, it names the same folders.
+    auto elsewhere = SettingsFile::makeDefaultFolders (sandbox.getRoot().getChildFile ("elsewhere").getFullPathName());
+    SettingsFile::loadOrCreate (settingsFolder, elsewhere, host);
+    EXPECT_EQ (elsewhere, defaults);
+}
+
+TEST_F (WineSettingsTest, DriveLetterPathsLeadWhereWineTakesThem)
+{
+    const auto dDrive = sandbox.getRoot().getChildFile ("data");
+    const auto devices = prefixFolder.getChildFile ("dosdevices");
+    devices.createDirectory();
+    dDrive.createDirectory();
+    // As Wine makes its drive links: relative to the dosdevices folder.
+    ASSERT_EQ (symlink ("../../data", devices.getChildFile ("d:").getFullPathName().toRawUTF8()), 0);
+
+    writeSettings ("VST3_Path=\"D:\\Plugins\\VST3\" CLAP_Path=\"d:/Plugins//CLAP/\" AAX_Path=\"C:\\..\\..\\Plugins\\.\\AAX\"");
+    const auto folders = load();
+    const auto realData = juce::File (juce::String (realpath (dDrive.getFullPathName().toRawUTF8(), nullptr)));
+    EXPECT_EQ (folders[0], realData.getChildFile ("Plugins/VST3"));
+    EXPECT_EQ (folders[1], realData.getChildFile ("Plugins/CLAP"));
+    EXPECT_EQ (folders[2], prefixFolder.getChildFile ("drive_c/Plugins/AAX"));
+    EXPECT_TRUE (folders[0].isDirectory());
+    EXPECT_EQ (host.toSettingsValue (folders[0]), "D:\\Plugins\\VST3");
+    EXPECT_EQ (host.toSettingsValue (folders[2]), "C:\\Plugins\\AAX");
+}
+
+TEST_F (WineSettingsTest, ValuesWithNoPlaceInThePrefixKeepTheirDefaults)
+{
+    const auto devices = prefixFolder.getChildFile ("dosdevices");
+    devices.createDirectory();
+    ASSERT_EQ (symlink ("/nonexistent/usb-disk", devices.getChildFile ("f:").getFullPathName().toRawUTF8()), 0);
+
+    for (const auto* value : { "E:\\Plugins", "F:\\Plugins", "\\\\server\\share\\VST3", "//server/share/VST3",
+                               "\\\\?\\C:\\VST3", "C:Plugins", "C:", "Plugins\\VST3", "", "~/VST3", "1:\\x" })
+    {
+        writeSettings (juce::String ("VST3_Path=\"") + value + "\"");
+        EXPECT_EQ (load(), defaults) << value;
+    }
+
+    EXPECT_FALSE (juce::File ("/nonexistent").exists());
+}
+
+TEST_F (WineSettingsTest, NamesAreFoundInAnyCaseAndNeverLeaveTheDrive)
+{
+    const auto vst3 = prefixFolder.getChildFile ("drive_c/Program Files/Common Files/VST3");
+    vst3.createDirectory();
+    const auto unixFolder = sandbox.getRoot().getChildFile ("unix/VST3");
+
+    writeSettings ("VST3_Path=\"c:\\PROGRAM FILES\\common files\\vst3\\\" CLAP_Path=\"C:\\~root\\..\\~\\CLAP\" AAX_Path=\""
+                   + unixFolder.getFullPathName() + "\"");
+    const auto folders = load();
+    EXPECT_EQ (folders[0], vst3);
+    EXPECT_EQ (folders[1].getFullPathName(), prefixFolder.getChildFile ("drive_c").getFullPathName() + "/~/CLAP");
+    EXPECT_TRUE (folders[1].isAChildOf (prefixFolder.getChildFile ("drive_c")));
+    EXPECT_EQ (folders[2], unixFolder);
+    EXPECT_TRUE (unixFolder.isDirectory());
 }
 
 } // namespace

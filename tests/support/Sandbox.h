@@ -29,6 +29,7 @@ public:
     juce::File getCommonAppData() const             { return root.getChildFile ("ProgramData"); }
     juce::File getCommonFiles() const               { return root.getChildFile ("Program Files/Common Files"); }
     juce::File getTemp() const                      { return root.getChildFile ("Temp"); }
+    juce::File getUserVst3() const                  { return root.getChildFile ("users/me/AppData/Local/Programs/Common/VST3"); }
     juce::File getMakerFolder() const               { return getCommonAppData().getChildFile ("Orvella"); }
     juce::File getSettingsFile() const              { return getMakerFolder().getChildFile ("PluginManagerSettings.txt"); }
 
@@ -45,13 +46,15 @@ public:
     explicit SandboxHost (const Sandbox& sandbox)
         : appData (sandbox.getCommonAppData()),
           commonFiles (sandbox.getCommonFiles().getFullPathName()),
-          temp (sandbox.getTemp())
+          temp (sandbox.getTemp()),
+          userVst3 (sandbox.getUserVst3())
     {
     }
 
     juce::File getCommonAppDataFolder() const override              { return appData; }
     juce::String getCommonFilesBase() const override                { return commonFiles; }
     juce::File getTempFolder() const override                       { return temp; }
+    juce::File getUserVst3Folder() const override                   { return userVst3; }
 
     juce::String getFileVersion (const juce::File& module) const override
     {
@@ -73,6 +76,7 @@ public:
     juce::File appData;
     juce::String commonFiles;
     juce::File temp;
+    juce::File userVst3;
     std::function<juce::String (const juce::File&)> versionReader;
     std::shared_ptr<juce::StringArray> openedUrls = std::make_shared<juce::StringArray>();
 };

@@ -1,0 +1,317 @@
+#include "product/SettingsText.h"
+
+namespace ov
+{
+
+namespace
+{
+
+using Text = juce::String::CharPointerType;
+
+bool startsWith (Text p, const char* ascii)
+{
+    return p.compareUpTo (juce::CharPointer_ASCII (ascii), (int) std::strlen (ascii)) == 0;
+}
+
+/** Moves past the next occurrence of ascii; false (nothing more to read) when there is none. */
+bool skipPast (Text& p, const char* ascii)
+{
+    const auto at = p.indexOf (juce::CharPointer_ASCII (ascii));
+
+    if (at < 0)
+        return false;
+
+    p += at + (int) std::strlen (ascii);
+    return true;
+}
+
+bool startsReference (Text p)
+{
+    for (const auto* name : { "amp;", "quot;", "apos;", "lt;", "gt;" })
+        if (p.compareIgnoreCaseUpTo (juce::CharPointer_ASCII (name), (int) std::strlen (name)) == 0)
+            return true;
+
+    if (*p != '#')
+        return false;
+
+    ++p;
+    const auto hex = *p == 'x' || *p == 'X';
+
+    if (hex)
+        ++p;
+
+    // The framework takes at most 8 hex or 12 decimal digits before the ";".
+    int digits = 0;
+
+    for (; *p != ';'; ++p, ++digits)
+    {
+        const auto isDigit = hex ? juce::CharacterFunctions::getHexDigitValue (*p) >= 0 : (*p >= '0' && *p <= '9');
+
+        if (! isDigit || digits == (hex ? 8 : 12))
+            return false;
+    }
+
+    return digits > 0;
+}
+
+juce::String escapeBareAmpersands (const juce::String& text)
+{
+    if (! text.containsChar ('&'))
+        return text;
+
+    juce::MemoryOutputStream out;
+    auto p = text.getCharPointer();
+    auto start = p;
+
+    for (; ! p.isEmpty(); ++p)
+    {
+        if (*p == '&' && ! startsReference (p + 1))
+        {
+            out << juce::String (start, p + 1) << "amp;";
+            start = p + 1;
+        }
+    }
+
+    out << juce::String (start, p);
+    return out.toUTF8();
+}
+
+// The framework's XML name characters (XmlIdentifierChars in juce_XmlDocument.cpp), exactly.
+bool isNameChar (juce::juce_wchar c)
+{
+    if (c < 128)
+        return juce::CharacterFunctions::isLetterOrDigit ((char) c) || c == '_' || c == '-' || c == ':' || c == '.';
+
+    return c >= 160 && juce::CharacterFunctions::isLetterOrDigit (c);
+}
+
+/** Whitespace, comments and processing instructions, skipped as the framework skips them between
+    tokens; false when the text ends on the way. */
+bool skipGap (Text& p)
+{
+    for (;;)
+    {
+        p.incrementToEndOfWhitespace();
+
+        if (p.isEmpty())
+            return false;
+
+        if (startsWith (p, "<!--"))
+        {
+            p += 4;
+
+            if (! skipPast (p, "-->"))
+                return false;
+        }
+        else if (startsWith (p, "<?"))
+        {
+            p += 2;
+
+            if (! skipPast (p, "?>"))
+                return false;
+        }
+        else
+        {
+            return true;
+        }
+    }
+}
+
+/** Follows the framework's parser over the text, level by level, without recursing, and tells whether it
+    would nest deeper than allowed or meet a processing instruction inside an element (followed by text,
+    the parser goes back to it for ever). Where the two could differ it counts a level as still open, so
+    the parser never goes deeper than the count. */
+bool wouldTrapTheParser (const juce::String& text)
+{
+    auto p = text.getCharPointer();
+    int depth = 0;
+
+    while (! p.isEmpty())
+    {
+        if (*p != '<')
+        {
+            ++p;
+            continue;
+        }
+
+        if (depth > 0 && startsWith (p, "<?"))
+            return true;
+
+        if (startsWith (p, "<!--") || startsWith (p, "<?") || startsWith (p, "<![CDATA["))
+        {
+            const auto* end = startsWith (p, "<!--") ? "-->" : (p[1] == '?' ? "?>" : "]]>");
+            p += 2;
+
+            if (! skipPast (p, end))
+                return false;
+
+            continue;
+        }
+
+        if (p[1] == '/')
+        {
+            depth = juce::jmax (0, depth - 1);
+
+            if (! skipPast (p, ">"))
+                return false;
+
+            continue;
+        }
+
+        auto name = p + 1;
+
+        if (! isNameChar (*name) && (! skipGap (name) || ! isNameChar (*name)))
+        {
+            // No tag name: the parser makes no element here.
+            ++p;
+            continue;
+        }
+
+        if (++depth > maxSettingsNesting)
+            return true;
+
+        p = name;
+
+        while (isNameChar (*p))
+            ++p;
+
+        // The attributes, as the parser reads them; anything else ends the element's tag, which is then
+        // still counted as open.
+        for (;;)
+        {
+            if (! skipGap (p))
+                return false;
+
+            if (*p == '/' && p[1] == '>')
+            {
+                p += 2;
+                --depth;
+                break;
+            }
+
+            if (*p == '>')
+            {
+                ++p;
+                break;
+            }
+
+            if (! isNameChar (*p))
+                break;
+
+            while (isNameChar (*p))
+                ++p;
+
+            if (! skipGap (p) || *p != '=')
+                break;
+
+            ++p;
+
+            if (! skipGap (p) || (*p != '"' && *p != '\''))
+                break;
+
+            // Every "&" now starts a reference that ends before any quote, so the value ends at the next one.
+            const auto quote = *p;
+            ++p;
+
+            while (! p.isEmpty() && *p != quote)
+                ++p;
+
+            if (p.isEmpty())
+                return false;
+
+            ++p;
+        }
+    }
+
+    return false;
+}
+
+bool isContinuation (const uint8_t* p, const uint8_t* end, uint8_t low = 0x80, uint8_t high = 0xbf)
+{
+    return p < end && *p >= low && *p <= high;
+}
+
+/** Strict UTF-8: no overlong forms, surrogates or code points past U+10FFFF, nothing cut short. */
+bool isValidUtf8 (const uint8_t* p, const uint8_t* end)
+{
+    while (p < end)
+    {
+        const auto b = *p++;
+        auto extra = 0;
+
+        if (b < 0x80)
+            continue;
+
+        if (b >= 0xc2 && b <= 0xdf)
+            extra = 1;
+        else if (b >= 0xe0 && b <= 0xef)
+            extra = 2;
+        else if (b >= 0xf0 && b <= 0xf4)
+            extra = 3;
+        else
+            return false;
+
+        // The second byte's range closes off overlong forms, surrogates and values past U+10FFFF.
+        const uint8_t low = b == 0xe0 ? 0xa0 : (b == 0xf0 ? 0x90 : 0x80);
+        const uint8_t high = b == 0xed ? 0x9f : (b == 0xf4 ? 0x8f : 0xbf);
+
+        if (! isContinuation (p, end, low, high))
+            return false;
+
+        for (auto i = 1; i < extra; ++i)
+            if (! isContinuation (p + i, end))
+                return false;
+
+        p += extra;
+    }
+
+    return true;
+}
+
+juce::String fromWindows1252 (const uint8_t* p, const uint8_t* end)
+{
+    // 0x80 to 0x9F; the rest of the code page is Latin-1. Unassigned bytes keep their value.
+    static constexpr juce::juce_wchar high[32] = {
+        0x20ac, 0x81, 0x201a, 0x192, 0x201e, 0x2026, 0x2020, 0x2021, 0x2c6, 0x2030, 0x160, 0x2039, 0x152, 0x8d, 0x17d, 0x8f,
+        0x90, 0x2018, 0x2019, 0x201c, 0x201d, 0x2022, 0x2013, 0x2014, 0x2dc, 0x2122, 0x161, 0x203a, 0x153, 0x9d, 0x17e, 0x178 };
+
+    juce::String text;
+    text.preallocateBytes ((size_t) (end - p) * 3);
+
+    for (; p < end && *p != 0; ++p)
+        text += *p >= 0x80 && *p < 0xa0 ? high[*p - 0x80] : (juce::juce_wchar) *p;
+
+    return text;
+}
+
+} // namespace
+
+juce::String decodeSettingsBytes (const juce::MemoryBlock& bytes)
+{
+    const auto* p = static_cast<const uint8_t*> (bytes.getData());
+    const auto* end = p + bytes.getSize();
+
+    if (bytes.getSize() >= 2 && ((p[0] == 0xff && p[1] == 0xfe) || (p[0] == 0xfe && p[1] == 0xff)))
+        return bytes.toString();
+
+    if (bytes.getSize() >= 3 && p[0] == 0xef && p[1] == 0xbb && p[2] == 0xbf)
+        p += 3;
+
+    return isValidUtf8 (p, end) ? juce::String::fromUTF8 (reinterpret_cast<const char*> (p), (int) (end - p))
+                                : fromWindows1252 (p, end);
+}
+
+std::optional<juce::String> prepareSettingsText (const juce::String& text)
+{
+    if (text.containsIgnoreCase ("<!DOCTYPE") || text.containsIgnoreCase ("<!ENTITY"))
+        return {};
+
+    auto escaped = escapeBareAmpersands (text);
+
+    if (wouldTrapTheParser (escaped))
+        return {};
+
+    return escaped;
+}
+
+} // namespace ov
