@@ -398,6 +398,27 @@ def scenario_another_copy():
         check(run.request_close() == 0, "closing did not end the program with code 0")
 
 
+def scenario_users_own_vst3():
+    """An older copy in the user's own VST3 folder, which hosts load first, is named after the install and left."""
+    with session() as (display, sandbox, start):
+        user = os.environ.get("USER") or __import__("pwd").getpwuid(os.getuid()).pw_name
+        own_folder = os.path.join(sandbox.drive, "users", user, "AppData", "Local", "Programs", "Common", "VST3")
+        sandbox.install("VST3", own_folder)
+        own_copy = tree_digest(own_folder)
+
+        run = start_clean(start)
+        run.click(*ROWS["VST3"][:2])
+        shot, _ = install_and_wait(run)
+        run.move(*AWAY)
+        shot = run.shot()
+        keep_screenshot(shot, "e2e-users-own-vst3.png")
+        check(success_shown(shot), "the install with a copy in the user's folder did not end in SUCCESS!")
+        expect_reads(shot, (24, 168, 552, 72), "VST3: hosts will load the other copy in", "the note")
+        check(tree_digest(own_folder) == own_copy, "the copy in the user's own folder was changed")
+        check(os.path.isdir(sandbox.bundle("VST3")), "the VST3 bundle was not installed")
+        check(run.request_close() == 0, "closing did not end the program with code 0")
+
+
 def scenario_immutable_folder():
     with session() as (display, sandbox, start):
         locked = os.path.join(sandbox.drive, "Locked", "VST3")
@@ -680,6 +701,7 @@ SCENARIOS = {
     "8_resize": scenario_resize,
     "face_at_600": scenario_face_at_600,
     "huge_window": scenario_huge_window,
+    "users_own_vst3": scenario_users_own_vst3,
     "10_old_files_left": scenario_old_files_left,
 }
 
