@@ -1,5 +1,7 @@
 #include "product/SettingsText.h"
 
+#include <vector>
+
 namespace ov
 {
 
@@ -286,13 +288,48 @@ juce::String fromWindows1252 (const uint8_t* p, const uint8_t* end)
 
 } // namespace
 
+/** The framework's own decoding lets unpaired surrogates through as characters that no encoding holds,
+    and its string functions then read past the text: those, and an odd last byte, become U+FFFD. */
+static juce::String fromUtf16 (const uint8_t* p, const uint8_t* end, bool bigEndian)
+{
+    std::vector<juce::juce_wchar> characters;
+    characters.reserve ((size_t) (end - p) / 2 + 2);
+
+    const auto unitAt = [bigEndian] (const uint8_t* q) -> uint32_t
+    {
+        return bigEndian ? (uint32_t) ((q[0] << 8) | q[1]) : (uint32_t) ((q[1] << 8) | q[0]);
+    };
+
+    while (end - p >= 2)
+    {
+        const auto unit = unitAt (p);
+        p += 2;
+
+        if (unit >= 0xd800 && unit < 0xdc00 && end - p >= 2 && unitAt (p) >= 0xdc00 && unitAt (p) < 0xe000)
+        {
+            characters.push_back ((juce::juce_wchar) (0x10000 + ((unit - 0xd800) << 10) + (unitAt (p) - 0xdc00)));
+            p += 2;
+        }
+        else
+        {
+            characters.push_back ((juce::juce_wchar) (unit >= 0xd800 && unit < 0xe000 ? 0xfffd : unit));
+        }
+    }
+
+    if (p != end)
+        characters.push_back (0xfffd);
+
+    characters.push_back (0);
+    return juce::String (juce::CharPointer_UTF32 (characters.data()));
+}
+
 juce::String decodeSettingsBytes (const juce::MemoryBlock& bytes)
 {
     const auto* p = static_cast<const uint8_t*> (bytes.getData());
     const auto* end = p + bytes.getSize();
 
     if (bytes.getSize() >= 2 && ((p[0] == 0xff && p[1] == 0xfe) || (p[0] == 0xfe && p[1] == 0xff)))
-        return bytes.toString();
+        return fromUtf16 (p + 2, end, p[0] == 0xfe);
 
     if (bytes.getSize() >= 3 && p[0] == 0xef && p[1] == 0xbb && p[2] == 0xbf)
         p += 3;

@@ -1,3 +1,4 @@
+#include "product/SettingsText.h"
 #include "product/SettingsFile.h"
 #include "support/Sandbox.h"
 
@@ -353,3 +354,19 @@ TEST_F (WineSettingsTest, NamesAreFoundInAnyCaseAndNeverLeaveTheDrive)
 }
 
 } // namespace
+
+TEST (SettingsText, BrokenUtf16BecomesReplacementCharactersThatEveryEncodingHolds)
+{
+    // A high surrogate with no low half, a low one alone, and an odd last byte, both byte orders.
+    for (const auto& bytes : { std::vector<uint8_t> { 0xfe, 0xff, 0xd8, 0x00, 0x00, 0x41, 0xdc, 0x00, 0x42 },
+                               std::vector<uint8_t> { 0xff, 0xfe, 0x00, 0xd8, 0x41, 0x00, 0x00, 0xdc, 0x42 },
+                               std::vector<uint8_t> { 0xfe, 0xff, 0x16, 0x08, 0xff } })
+    {
+        const auto text = ov::decodeSettingsBytes (juce::MemoryBlock (bytes.data(), bytes.size()));
+        EXPECT_TRUE (juce::CharPointer_UTF8::isValidString (text.toRawUTF8(), (int) text.getNumBytesAsUTF8())) << text;
+        EXPECT_TRUE (text.containsChar (0xfffd)) << text;
+    }
+
+    const std::vector<uint8_t> pair { 0xfe, 0xff, 0xd8, 0x3d, 0xde, 0x00 };
+    EXPECT_EQ (ov::decodeSettingsBytes (juce::MemoryBlock (pair.data(), pair.size())), juce::String::charToString (0x1f600));
+}
