@@ -15,10 +15,14 @@ juce=${OV_JUCE_DIR:-/var/cache/ov_installer/juce-8.0.6}/modules
 maxLen=1100000
 limits=(-rss_limit_mb=256 -malloc_limit_mb=256 -timeout=1 -max_len=$maxLen)
 
+# The product header is generated from product/product.json when CMake configures a build tree.
+generated=${OV_BUILD_DIR:-$root/build}/generated
+[ -f "$generated/product/ProductDefinition.h" ] || cmake -S "$root" -B "${OV_BUILD_DIR:-$root/build}" >/dev/null
+
 mkdir -p "$build" "$corpus"
 flags=(-std=c++17 -g -O1 -fsanitize=address,undefined -fno-sanitize-recover=undefined -DNDEBUG=1
        -DJUCE_GLOBAL_MODULE_SETTINGS_INCLUDED=1 -DJUCE_STANDALONE_APPLICATION=1 -DJUCE_USE_CURL=0
-       -DJUCE_WEB_BROWSER=0 -DJUCE_MODULE_AVAILABLE_juce_core=1 -I"$juce" -I"$root")
+       -DJUCE_WEB_BROWSER=0 -DJUCE_MODULE_AVAILABLE_juce_core=1 -I"$juce" -I"$root" -I"$generated")
 
 # The framework's core is compiled once and kept; it does not change between runs.
 [ -f "$build/juce_core.o" ] || clang++ "${flags[@]}" -fsanitize=fuzzer-no-link -c "$juce/juce_core/juce_core.cpp" \

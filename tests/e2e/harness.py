@@ -361,8 +361,16 @@ class Installer:
         return self.display.run("xdotool", "getwindowname", self.window).stdout.rstrip("\n")
 
     def shot(self):
-        result = subprocess.run(["import", "-window", self.window, "-depth", "8", "ppm:-"], env=self.display.env,
-                                capture_output=True)
+        # import can wait for ever on a window the server is busy with: try again rather than hang.
+        for _ in range(3):
+            try:
+                result = subprocess.run(["import", "-window", self.window, "-depth", "8", "ppm:-"],
+                                        env=self.display.env, capture_output=True, timeout=PATIENCE)
+                break
+            except subprocess.TimeoutExpired:
+                continue
+        else:
+            raise Failure("no screenshot: import did not return in %d s, three times" % PATIENCE)
         check(result.returncode == 0, "no screenshot: %s" % result.stderr.decode(errors="replace"))
         return Shot(result.stdout)
 
