@@ -1,6 +1,7 @@
 #pragma once
 
 #include "host/Host.h"
+#include "host/PeVersionReader.h"
 
 #include <juce_core/juce_core.h>
 
@@ -58,7 +59,8 @@ public:
 
     juce::String getFileVersion (const juce::File& module) const override
     {
-        return versionReader != nullptr ? versionReader (module) : SystemHost().getFileVersion (module);
+        return versionReader != nullptr ? versionReader (module)
+                                        : juce::String (readPeFileVersion (module.getFullPathName().toStdString()));
     }
 
     bool openUrl (const juce::URL& url) const override
