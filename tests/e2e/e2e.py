@@ -92,6 +92,16 @@ def install_and_wait(run, timeout=120):
     return shot, time.monotonic() - clicked
 
 
+def finished_shot(run, name):
+    """INSTALL, then the finished display with the pointer away from the controls, kept under the name;
+    returns it with the seconds the window was blocked."""
+    _, blocked = install_and_wait(run)
+    run.move(*AWAY)
+    shot = run.shot()
+    keep_screenshot(shot, name)
+    return shot, blocked
+
+
 def resized_square(run):
     """The window's size once it has left 600 by 600 and is square again, else None."""
     _, _, w, h = run.geometry()
@@ -380,11 +390,8 @@ def scenario_another_copy():
 
             run.click(*ROWS["VST3"][:2])
             run.click(*ROWS["CLAP"][:2])
-            shot, blocked = install_and_wait(run)
+            shot, blocked = finished_shot(run, "e2e-another-copy.png")
             print("INSTALL waited %.2f s for the other copy" % blocked)
-            run.move(*AWAY)
-            shot = run.shot()
-            keep_screenshot(shot, "e2e-another-copy.png")
             expect_reads(shot, (24, 330, 552, 72), "FAILED", "the finished display")
             expect_reads(shot, (24, 168, 552, 72), "VST3: another copy of the installer is busy", "the VST3 line")
             expect_reads(shot, (24, 168, 552, 72), "CLAP: another copy of the installer is busy", "the CLAP line")
@@ -409,10 +416,7 @@ def scenario_users_own_vst3():
 
         run = start_clean(start)
         run.click(*ROWS["VST3"][:2])
-        shot, _ = install_and_wait(run)
-        run.move(*AWAY)
-        shot = run.shot()
-        keep_screenshot(shot, "e2e-users-own-vst3.png")
+        shot, _ = finished_shot(run, "e2e-users-own-vst3.png")
         check(success_shown(shot), "the install with a copy in the user's folder did not end in SUCCESS!")
         expect_reads(shot, (24, 168, 552, 72), "VST3: hosts will load the other copy in", "the note")
         check(tree_digest(own_folder) == own_copy, "the copy in the user's own folder was changed")
@@ -433,10 +437,7 @@ def scenario_immutable_folder():
         shot = run.wait_for_shot(lambda s: row_selected(s, "VST3"), PATIENCE, "VST3 selected")
         check(not row_selected(shot, "CLAP") and not row_selected(shot, "AAX"), "only VST3 should start selected")
 
-        shot, _ = install_and_wait(run)
-        run.move(*AWAY)
-        shot = run.shot()
-        keep_screenshot(shot, "e2e-failed.png")
+        shot, _ = finished_shot(run, "e2e-failed.png")
         check(not success_shown(shot), "a failed VST3 install shows the green success icon")
         expect_reads(shot, (24, 330, 552, 72), "FAILED", "the finished display")
         expect_reads(shot, (24, 168, 552, 72), "VST3:", "the failure details")
@@ -674,10 +675,7 @@ def scenario_old_files_left():
         sandbox.make_immutable(os.path.join(sandbox.bundle("VST3"), "desktop.ini"))
         run = start_clean(start)
         run.wait_for_shot(lambda s: row_selected(s, "VST3"), PATIENCE, "VST3 selected")
-        shot, _ = install_and_wait(run)
-        run.move(*AWAY)
-        shot = run.shot()
-        keep_screenshot(shot, "e2e-old-files-left.png")
+        shot, _ = finished_shot(run, "e2e-old-files-left.png")
         check(success_shown(shot), "installing with old files left shows no green install icon")
         expect_reads(shot, (24, 330, 552, 72), "SUCCESS!", "the finished display")
         expect_reads(shot, (24, 168, 552, 72), "VST3: old files", "the note")
