@@ -104,8 +104,17 @@ class PackBundles(unittest.TestCase):
             ("FIFO", lambda: os.mkfifo(os.path.join(self.vst3, "pipe")), ["pipe", "not a plain file"]),
             ("name Windows cannot hold", lambda: self.put(self.vst3, "Contents/a:b.txt", b"x"),
              ["a:b.txt", "character not allowed"]),
-            ("name ending in a dot", lambda: self.put(self.vst3, "Contents/trailing.", b"x"), ["trailing.", "not a plain path"]),
+            ("name ending in a dot", lambda: self.put(self.vst3, "Contents/trailing.", b"x"), ["trailing.", "ends in a blank or a dot"]),
+            ("name ending in a blank", lambda: self.put(self.vst3, "Contents/x /y", b"x"), ["x \\y", "ends in a blank or a dot"]),
             ("names equal but for case", lambda: self.put(self.vst3, "Desktop.INI", b"x"), ["given twice"]),
+            ("names equal as Windows folds case", lambda: [self.put(self.vst3, n, b"x") for n in ("\u00c9", "\u00e9")],
+             ["given twice"]),
+            ("final sigma", lambda: [self.put(self.vst3, n, b"x") for n in ("\u03c3", "\u03c2")], ["given twice"]),
+            ("device name", lambda: self.put(self.vst3, "Contents/nul.txt", b"x"), ["nul.txt", "device"]),
+            ("device name with a superscript digit", lambda: self.put(self.vst3, "COM\u00b9.dll", b"x"), ["device"]),
+            ("console device", lambda: self.put(self.vst3, "CONIN$", b"x"), ["CONIN$", "device"]),
+            ("right-to-left override", lambda: self.put(self.vst3, "readme\u202etxt.exe", b"x"), ["text-direction"]),
+            ("DEL", lambda: self.put(self.vst3, "a\x7f", b"x"), ["control"]),
             ("file of 4 GiB", lambda: os.truncate(self.put(self.vst3, "huge.bin", b""), 1 << 32), ["huge.bin", "4 GiB"]),
         ]
         for name, damage, words in cases:
