@@ -120,6 +120,8 @@ class PackBundles(unittest.TestCase):
             # 205 of the entry: one past MAX_PATH.
             ("path too long for Windows", lambda: self.put(self.vst3, "Contents/" + "d" * 100 + "/" + "f" * 82, b"x"),
              ["f" * 82, "longer than Windows allows"]),
+            ("name not in UTF-8", lambda: self.put(self.vst3, os.fsdecode(b"Contents/\xff.txt"), b"x"),
+             ["\\xff.txt", "not valid UTF-8"]),
             ("file of 4 GiB", lambda: os.truncate(self.put(self.vst3, "huge.bin", b""), 1 << 32), ["huge.bin", "4 GiB"]),
         ]
         for name, damage, words in cases:
