@@ -22,7 +22,7 @@ juce::File SystemHost::getCommonAppDataFolder() const
 
 juce::String SystemHost::getCommonFilesBase() const
 {
-    return "C:/Program Files/Common Files";
+    return windowsCommonFilesBase;
 }
 
 juce::File SystemHost::getTempFolder() const

@@ -9,6 +9,9 @@
 namespace ov
 {
 
+/** Where Windows keeps the common program files, the base of the default install folders. */
+inline constexpr const char* windowsCommonFilesBase = "C:/Program Files/Common Files";
+
 /** The few system values and calls that differ between Windows and the hosts we develop on.
     Everything else in the program uses the framework's cross-platform calls. */
 class Host

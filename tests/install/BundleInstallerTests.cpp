@@ -149,12 +149,24 @@ TEST_F (BundleInstall, DamagedArchivesHostileEntriesAndAFailedReadBackLeaveTheOl
     flippedCrc.recordedCrc = 0x12345678;
     longer.recordedSize = (juce::uint32) longer.data.size() - 100;
 
+    // A second directory where a reader that takes the last end signature finds it: the same entries, but the
+    // folder entry "Contents\" turned into a file "Contents\x:stream" (on Windows, a stream of a file x).
+    auto secondDirectory = newVst3;
+
+    for (size_t i = 0; i < newVst3.getEntries().size(); ++i)
+    {
+        secondDirectory.hiddenEntries.push_back (i == 0 ? ZipMaker::Entry { "Tavrin3.vst3\\Contents\\x:stream", "" }
+                                                        : newVst3.getEntries()[i]);
+        secondDirectory.hiddenEntries.back().sameDataAs = i == 0 ? 1 : i;
+    }
+
     std::vector<std::tuple<juce::String, juce::MemoryBlock, bool, const char*>> cases {
         { "truncated", truncated, true, reasons::archiveDamaged }, { "end record cut", endRecordCut, true, reasons::archiveDamaged },
         { "bad deflate data", badDeflateData, true, reasons::archiveDamaged },
         { "flipped CRC", ZipMaker (newVst3).add (flippedCrc).build(), true, reasons::archiveDamaged },
         { "longer than recorded", ZipMaker (newVst3).add (longer).build(), true, reasons::archiveDamaged },
-        { "not read back", good, false, reasons::notReadBack }
+        { "not read back", good, false, reasons::notReadBack },
+        { "a second directory", secondDirectory.build(), true, reasons::archiveDamaged }
     };
 
     for (const auto& extra : std::initializer_list<ZipMaker::Entry> {
