@@ -56,7 +56,7 @@ public:
     juce::String getCommonFilesBase() const override            { return system.getCommonFilesBase(); }
     juce::File getTempFolder() const override                   { return fuzzPrefix.root; }
     juce::File getUserVst3Folder() const override               { return {}; }
-    juce::String getMachineWideLockName (const juce::String& name) const override { return name; }
+    juce::String getLockLocation (const juce::String& name) const override { return system.getLockLocation (name); }
     juce::String getFileVersion (const juce::File&) const override { return {}; }
     bool openUrl (const juce::URL&) const override              { return false; }
     juce::String toSettingsValue (const juce::File& f) const override { return system.toSettingsValue (f); }
