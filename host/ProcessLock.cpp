@@ -4,12 +4,15 @@
  #include <windows.h>
 #else
  #include <fcntl.h>
+ #include <grp.h>
+ #include <pwd.h>
  #include <sys/file.h>
  #include <sys/stat.h>
  #include <unistd.h>
 
  #include <cerrno>
  #include <chrono>
+ #include <cstring>
  #include <thread>
 #endif
 
@@ -59,15 +62,32 @@ ProcessLock::~ProcessLock()
 namespace
 {
 
+/** Whether the group is the user's own: named after the user, the user's primary group, with no other
+    members listed. Systems that give each user such a group let it write to the user's new folders. */
+bool isUsersOwnGroup (gid_t gid)
+{
+    const auto* user = getpwuid (geteuid());
+    const auto* group = getgrgid (gid);
+
+    if (user == nullptr || group == nullptr || user->pw_gid != gid || std::strcmp (user->pw_name, group->gr_name) != 0)
+        return false;
+
+    for (auto** member = group->gr_mem; *member != nullptr; ++member)
+        if (std::strcmp (*member, user->pw_name) != 0)
+            return false;
+
+    return true;
+}
+
 /** The folder, opened without following a link, when only the user who runs us can change it: it is
-    this user's and neither its group nor others may write to it; else -1. */
+    this user's, others may not write to it, and its group only when that is the user's own; else -1. */
 int openOwnFolder (const juce::File& path)
 {
     const auto fd = open (path.getFullPathName().toRawUTF8(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     struct stat info {};
 
     if (fd >= 0 && fstat (fd, &info) == 0 && S_ISDIR (info.st_mode) && info.st_uid == geteuid()
-         && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0)
+         && (info.st_mode & S_IWOTH) == 0 && ((info.st_mode & S_IWGRP) == 0 || isUsersOwnGroup (info.st_gid)))
         return fd;
 
     if (fd >= 0)

@@ -52,8 +52,8 @@ inline constexpr int busyWaitMilliseconds = 3000;
 
 /** Installs (or, when uninstalling, removes) each given format in index order, under the guard. When
     another copy keeps the guard, or the guard cannot be taken, nothing is touched and every given format
-    says which. An install that
-    hosts will not load, because a copy they find first exists, says so in a note; that copy is not touched. */
+    says which. An install that hosts will not load, because a copy they find first exists, says so in a
+    note; that copy is not touched. */
 FormatOutcomes runFormats (const FormatJobs& jobs, bool uninstalling, const juce::String& productVersion,
                            const Host& host, int waitMilliseconds = busyWaitMilliseconds);
 

@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -135,8 +138,22 @@ TEST_F (ProcessLockTest, OnlyALiveHolderMakesItBusyAndAKilledOneLetsGo)
     EXPECT_TRUE (lockFile.existsAsFile());
     EXPECT_EQ (ov::ProcessLock (location, 0).getState(), State::held);
     EXPECT_FALSE (lockFile.exists());
+}
 
+TEST_F (ProcessLockTest, AMissingFolderHoldsNoOnesLockAndTheUsersOwnGroupMayWriteToIt)
+{
     // A folder that is not there is no one's lock.
     EXPECT_EQ (ov::ProcessLock (sandbox.getPrefix().getChildFile ("missing/test.lock").getFullPathName(), 0).getState(),
                State::unavailable);
+
+    // Where each user has a group of their own, it may write to the user's folders.
+    const auto* user = getpwuid (geteuid());
+    const auto* ownGroup = user != nullptr ? getgrgid (user->pw_gid) : nullptr;
+
+    if (ownGroup != nullptr && std::strcmp (ownGroup->gr_name, user->pw_name) == 0 && *ownGroup->gr_mem == nullptr
+         && chown (sandbox.getPrefix().getFullPathName().toRawUTF8(), geteuid(), user->pw_gid) == 0)
+    {
+        chmod (sandbox.getPrefix().getFullPathName().toRawUTF8(), 0770);
+        EXPECT_EQ (ov::ProcessLock (location, 0).getState(), State::held);
+    }
 }

@@ -152,12 +152,13 @@ TEST_F (InstallRun, AGuardThatCannotBeTakenSafelyIsSaidSoAndNothingIsTouched)
         { "a link at its path", false, [&] { symlink (linkTarget.c_str(), lock.c_str()); } },
         { "a FIFO at its path", false, [&] { mkfifo (lock.c_str(), 0600); } },
         { "a folder that others may write to", false, [&] { chmod (prefix.c_str(), 01777); } },
-        { "a folder that its group may write to", false, [&] { chmod (prefix.c_str(), 0770); } },
         { "a folder reached through a link", false, [&] { linkedPrefix.createSymbolicLink (sandbox.getPrefix(), true);
                                                           host.lockFolder = linkedPrefix; } },
     };
     const Hostile rootOnly[] = {
         { "a folder of another user", false, [&] { chown (prefix.c_str(), nobody->pw_uid, nobody->pw_gid); } },
+        { "a folder that a shared group may write to", false, [&] { chown (prefix.c_str(), geteuid(), nobody->pw_gid);
+                                                                   chmod (prefix.c_str(), 0770); } },
         { "root's 0600 file at its path, for another user's copy", true, [&] {
               chown (prefix.c_str(), nobody->pw_uid, nobody->pw_gid);
               close (open (lock.c_str(), O_CREAT | O_WRONLY, 0600)); } },
