@@ -405,6 +405,16 @@ def scenario_another_copy():
         check(not os.path.lexists(set_aside), "the set-aside bundle is still beside the bundle")
         check(run.request_close() == 0, "closing did not end the program with code 0")
 
+        # A folder where the lock's file belongs: no copy can tell whether it runs alone, and this one says so.
+        os.mkdir(sandbox.lock_file)
+        before = tree_digest(sandbox.drive)
+        run = start_clean(start)
+        run.click(*ROWS["CLAP"][:2])
+        shot, _ = finished_shot(run, "e2e-cannot-run-alone.png")
+        expect_reads(shot, (24, 168, 552, 72), "could not make sure it runs alone", "the CLAP line")
+        check(tree_digest(sandbox.drive) == before, "INSTALL changed files though it could not take the lock")
+        check(run.request_close() == 0, "closing did not end the program with code 0")
+
 
 def scenario_users_own_vst3():
     """An older copy in the user's own VST3 folder, which hosts load first, is named after the install and left."""

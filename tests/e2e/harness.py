@@ -232,6 +232,7 @@ class Sandbox:
                 os.mkdir(self.root, 0o700)
                 break
         self.prefix = os.path.join(self.root, "wine")
+        self.lock_file = os.path.join(self.prefix, "Orvella.Tavrin3.installer.lock")
         self.drive = os.path.join(self.prefix, "drive_c")
         self.program_data = os.path.join(self.drive, "ProgramData")
         self.maker_folder = os.path.join(self.program_data, "Orvella")
@@ -240,6 +241,7 @@ class Sandbox:
         self.browser_log = os.path.join(self.root, "opened.txt")
         self.stub_folder = os.path.join(self.root, "bin")
         os.makedirs(self.program_data)
+        os.chmod(self.prefix, 0o700)
         os.makedirs(self.stub_folder)
         stub = os.path.join(self.stub_folder, "xdg-open")
         with open(stub, "w") as f:
@@ -270,18 +272,14 @@ class Sandbox:
 
     @contextlib.contextmanager
     def another_copy_busy(self):
-        """Holds the lock that a copy of the installer holds while it works in this prefix, as the framework
-        takes it: a write lock on a file in /var/tmp named after the maker, the product and the prefix."""
-        mark = 0
-        for c in self.drive:
-            mark = (mark * 101 + ord(c)) & 0xFFFFFFFFFFFFFFFF
-        lock = os.path.join("/var/tmp" if os.path.isdir("/var/tmp") else "/tmp", "Orvella.Tavrin3.installer.%x" % mark)
-        with open(lock, "a+") as f:
-            fcntl.lockf(f, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        """Holds the lock that a copy of the installer holds while it works in this prefix: a write lock on a
+        file in the prefix's folder, removed as it lets go."""
+        with open(self.lock_file, "a+") as f:
+            fcntl.flock(f, fcntl.LOCK_EX | fcntl.LOCK_NB)
             try:
                 yield
             finally:
-                fcntl.lockf(f, fcntl.LOCK_UN)
+                os.remove(self.lock_file)
 
     def opened_links(self):
         if not os.path.exists(self.browser_log):

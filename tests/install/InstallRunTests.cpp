@@ -2,13 +2,17 @@
 #include "install/BundleInstaller.h"
 #include "install/FormatProbe.h"
 #include "install/InstallRun.h"
+#include "support/InChild.h"
 #include "support/Sandbox.h"
 #include "tests/install/BundleFixtures.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <optional>
 
 namespace reasons = ov::failureReasons;
 using ov::test::snapshot;
@@ -129,6 +133,73 @@ TEST_F (InstallRun, WhileAnotherCopyHoldsTheGuardNothingIsTouchedAndEachSelected
     EXPECT_FALSE (ov::pathIsTaken (filesOf (0).bundle) || ov::pathIsTaken (filesOf (2).bundle));
 }
 
+TEST_F (InstallRun, AGuardThatCannotBeTakenSafelyIsSaidSoAndNothingIsTouched)
+{
+    host.versionReader = [] (const juce::File&) { return juce::String ("3.1.10.0"); };
+    ov::test::write (ov::BundleSiblings (filesOf (0).bundle).setAside.getChildFile ("Contents/x86_64-win/Tavrin3.vst3"), "the user's");
+    const auto before = snapshot (sandbox.getRoot());
+
+    const auto lock = ov::InstallGuard::getLocation (host).toStdString();
+    const auto prefix = sandbox.getPrefix().getFullPathName().toStdString();
+    const auto linkedPrefix = sandbox.getPrefix().getChildFile ("linked");
+    const auto linkTarget = sandbox.getRoot().getChildFile ("made through the link").getFullPathName().toStdString();
+    const auto* nobody = getpwnam ("nobody");
+    std::optional<OtherCopy> ownersCopy;
+
+    struct Hostile { const char* what; bool byNobody; std::function<void()> make; };
+    const Hostile everyUser[] = {
+        { "a folder at its path", false, [&] { mkdir (lock.c_str(), 0700); } },
+        { "a link at its path", false, [&] { symlink (linkTarget.c_str(), lock.c_str()); } },
+        { "a FIFO at its path", false, [&] { mkfifo (lock.c_str(), 0600); } },
+        { "a folder that others may write to", false, [&] { chmod (prefix.c_str(), 01777); } },
+        { "a folder reached through a link", false, [&] { linkedPrefix.createSymbolicLink (sandbox.getPrefix(), true);
+                                                          host.lockFolder = linkedPrefix; } },
+    };
+    const Hostile rootOnly[] = {
+        { "a folder of another user", false, [&] { chown (prefix.c_str(), nobody->pw_uid, nobody->pw_gid); } },
+        { "a folder that a shared group may write to", false, [&] { chown (prefix.c_str(), geteuid(), nobody->pw_gid);
+                                                                   chmod (prefix.c_str(), 0770); } },
+        { "root's 0600 file at its path, for another user's copy", true, [&] {
+              chown (prefix.c_str(), nobody->pw_uid, nobody->pw_gid);
+              close (open (lock.c_str(), O_CREAT | O_WRONLY, 0600)); } },
+        { "another user's copy while the owner's copy works", true, [&] { chmod (prefix.c_str(), 0755);
+                                                                         ownersCopy.emplace (host); } },
+    };
+
+    // Each copy is a child process; none may change a file, mend a leftover, or call the guard busy.
+    const auto expected = juce::String (reasons::cannotRunAlone) + " | " + reasons::cannotRunAlone + " | no recovery";
+    const auto tryAll = [&] (const auto& cases)
+    {
+        for (const auto& hostile : cases)
+        {
+            hostile.make();
+            const auto report = ov::test::runInChild ([&]
+            {
+                const auto outcomes = ov::runFormats (vst3AndAax(), false, "3.1.10", host, 50);
+                return outcomes[0].reason + " | " + outcomes[2].reason
+                       + (ov::recoverInterruptedRuns (bundles(), host) ? " | recovered" : " | no recovery");
+            }, hostile.byNobody ? nobody : nullptr);
+
+            EXPECT_EQ (report, expected) << hostile.what;
+            EXPECT_EQ (snapshot (sandbox.getRoot()), before) << hostile.what;
+
+            ownersCopy.reset();
+            linkedPrefix.deleteFile();
+            host.lockFolder = sandbox.getPrefix();
+            ::remove (lock.c_str());
+            chown (prefix.c_str(), geteuid(), getegid());
+            chmod (prefix.c_str(), 0700);
+        }
+    };
+
+    tryAll (everyUser);
+
+    if (geteuid() != 0 || nobody == nullptr)
+        GTEST_SKIP() << "the cases of other users need root and the user nobody";
+
+    tryAll (rootOnly);
+}
+
 TEST_F (InstallRun, TwoCopiesRunningAtOnceNeverReportWhatDidNotHappen)
 {
     host.versionReader = [] (const juce::File&) { return juce::String ("3.1.10.0"); };
@@ -163,6 +234,7 @@ TEST_F (InstallRun, TwoCopiesRunningAtOnceNeverReportWhatDidNotHappen)
     EXPECT_TRUE (WIFEXITED (status) && WEXITSTATUS (status) == 0);
 
     ov::recoverInterruptedRuns (bundles(), host);
+    EXPECT_FALSE (juce::File (ov::InstallGuard::getLocation (host)).exists()) << "the lock's file stays";
     EXPECT_EQ (snapshot (filesOf (0).bundle.getParentDirectory()).count ("Tavrin3.vst3/"), 1u);
     EXPECT_EQ (filesOf (0).bundle.getParentDirectory().getNumberOfChildFiles (juce::File::findFilesAndDirectories), 1);
 }
