@@ -40,8 +40,12 @@ public:
             : DocumentWindow (name,
                               juce::Desktop::getInstance().getDefaultLookAndFeel()
                                   .findColour (juce::ResizableWindow::backgroundColourId),
-                              DocumentWindow::allButtons)
+                              DocumentWindow::allButtons,
+                              false)
         {
+            // Kept off the desktop until it is set up: changing the title bar or the resizing of a window on
+            // the desktop destroys its native window and shows a new one, and a close request sent to the
+            // first would be lost.
             setUsingNativeTitleBar (true);
             setContentOwned (new MainComponent(), true);
             setResizable (true, true);
@@ -54,13 +58,14 @@ public:
             setCachedComponentImage (new RepaintsWithinLimits (*this));
            #endif
             centreWithSize (getWidth(), getHeight());
-            setVisible (true);
+            addToDesktop();
 
             // Windows takes the icon from the executable; elsewhere the native title bar needs it handed over.
            #if ! JUCE_WINDOWS
             if (auto* peer = getPeer())
                 peer->setIcon (juce::ImageCache::getFromMemory (AppIconData::app_icon_png, AppIconData::app_icon_pngSize));
            #endif
+            setVisible (true);
         }
 
         // X11 window managers are told only the size limits, never the ratio, and sizes set while the window
