@@ -2,6 +2,9 @@
 #include "ui/MainComponent.h"
 
 #include "AppIconData.h"
+#if ! JUCE_WINDOWS && ! JUCE_MAC
+ #include "app/QueuedXEvents.h"
+#endif
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -155,6 +158,7 @@ public:
         };
 
         bool sizeNotYetSent = false;
+        QueuedXEvents queuedXEvents;
        #endif
 
         JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainWindow)
