@@ -2,6 +2,9 @@
 #include "ui/MainComponent.h"
 
 #include "AppIconData.h"
+#if ! JUCE_WINDOWS && ! JUCE_MAC
+ #include "app/QueuedXEvents.h"
+#endif
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -40,8 +43,12 @@ public:
             : DocumentWindow (name,
                               juce::Desktop::getInstance().getDefaultLookAndFeel()
                                   .findColour (juce::ResizableWindow::backgroundColourId),
-                              DocumentWindow::allButtons)
+                              DocumentWindow::allButtons,
+                              false)
         {
+            // Kept off the desktop until it is set up: changing the title bar or the resizing of a window on
+            // the desktop destroys its native window and shows a new one, and a close request sent to the
+            // first would be lost.
             setUsingNativeTitleBar (true);
             setContentOwned (new MainComponent(), true);
             setResizable (true, true);
@@ -54,13 +61,14 @@ public:
             setCachedComponentImage (new RepaintsWithinLimits (*this));
            #endif
             centreWithSize (getWidth(), getHeight());
-            setVisible (true);
+            addToDesktop();
 
             // Windows takes the icon from the executable; elsewhere the native title bar needs it handed over.
            #if ! JUCE_WINDOWS
             if (auto* peer = getPeer())
                 peer->setIcon (juce::ImageCache::getFromMemory (AppIconData::app_icon_png, AppIconData::app_icon_pngSize));
            #endif
+            setVisible (true);
         }
 
         // X11 window managers are told only the size limits, never the ratio, and sizes set while the window
@@ -150,6 +158,7 @@ public:
         };
 
         bool sizeNotYetSent = false;
+        QueuedXEvents queuedXEvents;
        #endif
 
         JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainWindow)

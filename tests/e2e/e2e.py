@@ -15,8 +15,8 @@ import zipfile
 sys.dont_write_bytecode = True  # run from the source tree: leave no cache there
 
 from harness import (ARCHIVE_DIR, BACKGROUND, BLUE, GREEN, GREY_TEXT, LIGHT, PATIENCE, SCREEN, SOURCE_DIR, YELLOW, Failure,
-                     archive_entries, brightness, check, installed_entries, keep_screenshot, near, over_background,
-                     product_value, reads, session, tree_digest, wait_for)
+                     archive_entries, brightness, busy_cores, check, installed_entries, keep_screenshot, near,
+                     over_background, product_value, reads, session, tree_digest, wait_for)
 
 UNIT = 6
 ROWS = {"VST3": (24, 180, 270, 60), "CLAP": (306, 180, 270, 60), "AAX": (24, 252, 270, 60)}
@@ -106,6 +106,24 @@ def resized_square(run):
     """The window's size once it has left 600 by 600 and is square again, else None."""
     _, _, w, h = run.geometry()
     return (w, h) if w == h != 600 else None
+
+
+def expect_installed(sandbox, name):
+    """The format's bundle in its default folder is its archive, file for file, and nothing lies beside it."""
+    archive, bundle, _ = sandbox.FORMATS[name]
+    expected = archive_entries(archive)
+    actual = installed_entries(sandbox.default_folder(name), bundle)
+    files = lambda entries: {k: v for k, v in entries.items() if v is not None}
+    check(files(actual) == files(expected), "%s bundle differs from its archive:\n  missing %s\n  extra %s" % (
+        name, sorted(set(files(expected).items()) - set(files(actual).items())),
+        sorted(set(files(actual).items()) - set(files(expected).items()))))
+    # Folders: the archive's own folder entries, and those its files lie in; no others.
+    folders = {k for k, v in expected.items() if v is None}
+    folders |= {p.rsplit("/", n)[0] + "/" for p in files(expected) for n in range(1, p.count("/") + 1)}
+    check({k for k, v in actual.items() if v is None} == folders - {bundle + "/"},
+          "%s bundle has other folders than its archive" % name)
+    leftovers = [f for f in os.listdir(sandbox.default_folder(name)) if f != bundle]
+    check(not leftovers, "%s install folder holds more than the bundle: %s" % (name, leftovers))
 
 
 def expect_face(shot, expected, name):
@@ -210,20 +228,8 @@ def scenario_install_all():
         expect_reads(shot, (24, 330, 552, 72), "SUCCESS!", "the finished display")
         keep_screenshot(shot, "e2e-installed.png")
 
-        for name, (archive, bundle, _) in sandbox.FORMATS.items():
-            expected = archive_entries(archive)
-            actual = installed_entries(sandbox.default_folder(name), bundle)
-            files = lambda entries: {k: v for k, v in entries.items() if v is not None}
-            check(files(actual) == files(expected), "%s bundle differs from its archive:\n  missing %s\n  extra %s" % (
-                name, sorted(set(files(expected).items()) - set(files(actual).items())),
-                sorted(set(files(actual).items()) - set(files(expected).items()))))
-            # Folders: the archive's own folder entries, and those its files lie in; no others.
-            folders = {k for k, v in expected.items() if v is None}
-            folders |= {p.rsplit("/", n)[0] + "/" for p in files(expected) for n in range(1, p.count("/") + 1)}
-            check({k for k, v in actual.items() if v is None} == folders - {bundle + "/"},
-                  "%s bundle has other folders than its archive" % name)
-            leftovers = [f for f in os.listdir(sandbox.default_folder(name)) if f != bundle]
-            check(not leftovers, "%s install folder holds more than the bundle: %s" % (name, leftovers))
+        for name in sandbox.FORMATS:
+            expect_installed(sandbox, name)
         check(run.request_close() == 0, "closing did not end the program with code 0")
 
 
@@ -594,26 +600,66 @@ def scenario_resize():
 
 
 def scenario_huge_window():
-    """A window resized far past what the renderer can paint is taken back to 16384 square and lives on."""
+    """A window resized far past what the renderer can paint is taken back to 16384 square and lives on; a close
+    request while it paints at that size ends it."""
     with session() as (display, sandbox, start):
         run = start_clean(start)
         run.wait_for_shot(panel_shown, PATIENCE, "the main panel")
 
         # Painting a 16384-pixel face in software takes a while on a small machine: wait long.
         slow = 6 * PATIENCE
-        run.resize(24000, 24000)
-        check(wait_for(lambda: run.process.poll() is not None or run.geometry()[2:] == (16384, 16384), slow)
-              and run.process.poll() is None,
-              "after a resize to 24000 square the program %s" % ("died:\n" + run.output() if run.process.poll() is not None
-                                                                 else "left the window at %s, not 16384 square"
-                                                                 % (run.geometry()[2:],)))
 
+        def resize_to_24000(what):
+            run.resize(24000, 24000)
+            died = lambda: run.process.poll() is not None
+            check(wait_for(lambda: died() or run.geometry()[2:] == (16384, 16384), slow) and not died(),
+                  "after %s to 24000 square the program %s" % (what, "died:\n" + run.output() if died() else
+                                                               "left the window at %s, not 16384 square"
+                                                               % (run.geometry()[2:],)))
+
+        resize_to_24000("a resize")
         run.resize(600, 600)
         check(wait_for(lambda: run.geometry()[2:] == (600, 600), slow), "the window did not come back to 600")
         run.move(*AWAY)
         run.wait_for_shot(lambda s: s.width == 600 and panel_shown(s) and row_is(s, "VST3", ROW_ABSENT), slow,
                           "the face repainted at 600 after 24000 square")
         check(run.process.poll() is None, "the program ended after coming back to 600")
+
+        resize_to_24000("a second resize")
+        # Painting that face takes seconds here: the request comes while it is painted and sent to the server.
+        time.sleep(0.5)
+        check(run.request_close(PATIENCE) == 0, "closing at 16384 square did not end the program with code 0")
+
+
+def scenario_close_requests():
+    """With two cores kept busy, close requests at moments of the start-up from the mapping of the window on, and
+    one during an install run: every one ends the program with code 0 within a few seconds, the run first."""
+    moments = (0, 0.1, 0.3, 0.8, 1.5, 3.0)
+    answer = 6
+    with busy_cores(2, 240), session() as (display, sandbox, start):
+        unanswered = []
+        for moment in moments * 2:
+            run = start(painted=False)
+            time.sleep(moment)
+            try:
+                check(run.request_close(answer) == 0, "the program ended with code %s" % run.process.returncode)
+            except Failure as failure:
+                unanswered.append("%g s after the mapping: %s" % (moment, failure))
+                run.kill()
+        check(not unanswered, "%d of %d close requests during the start-up failed:\n  %s"
+              % (len(unanswered), len(moments) * 2, "\n  ".join(unanswered)))
+
+        run = start_clean(start)
+        run.click(*SELECT_ALL)
+        run.move(*AWAY)
+        run.wait_for_shot(lambda s: all(row_selected(s, n) for n in ROWS), PATIENCE, "all three rows selected")
+        run.move(*INSTALL)
+        run.display.run("xdotool", "mousedown", "1", check=True)
+        time.sleep(0.05)
+        run.display.run("xdotool", "mouseup", "1", check=True)
+        check(run.request_close(answer) == 0, "closing during the install run did not end the program with code 0")
+        for name in sandbox.FORMATS:
+            expect_installed(sandbox, name)
 
 
 def scenario_face_at_600():
@@ -710,6 +756,7 @@ SCENARIOS = {
     "8_resize": scenario_resize,
     "face_at_600": scenario_face_at_600,
     "huge_window": scenario_huge_window,
+    "close_requests": scenario_close_requests,
     "users_own_vst3": scenario_users_own_vst3,
     "10_old_files_left": scenario_old_files_left,
 }
