@@ -16,7 +16,13 @@ class Sandbox final
 {
 public:
     Sandbox()
-        : root (juce::File::createTempFile ("ov_sandbox"))
+        : Sandbox (juce::File::getSpecialLocation (juce::File::tempDirectory))
+    {
+    }
+
+    /** In the given folder rather than the system's temporary folder. */
+    explicit Sandbox (const juce::File& parent)
+        : root (parent.getNonexistentChildFile ("ov_sandbox" + juce::String::toHexString (juce::Random::getSystemRandom().nextInt64()), {}, false))
     {
         root.createDirectory();
     }
