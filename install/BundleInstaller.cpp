@@ -1,4 +1,5 @@
 #include "install/BundleInstaller.h"
+#include "host/FlushToDisk.h"
 #include "host/RemoveTree.h"
 #include "host/RenameNoReplace.h"
 #include "install/FormatProbe.h"
@@ -333,6 +334,13 @@ FormatOutcome installBundle (const FormatFiles& files, const void* archiveData, 
 
     const auto staged = names.staging.getChildFile (bundle.getFileName());
 
+    // On the disk before the old bundle moves, so that a power cut after the swap finds the new one whole.
+    if (! flushTreeToDisk (names.staging))
+    {
+        removeTree (names.staging);
+        return failed (explainWriteFailure (installFolder, smallestWrite));
+    }
+
     const auto hadOldBundle = pathIsTaken (bundle);
 
     if (hadOldBundle)
@@ -358,6 +366,9 @@ FormatOutcome installBundle (const FormatFiles& files, const void* archiveData, 
         return failed (failure == RenameFailure::destinationExists ? failureReasons::bundlePathTaken
                                                                    : failureReasons::folderNotWritable);
     }
+
+    // Both renames on the disk before anything old is deleted.
+    flushToDisk (installFolder);
 
     if (probeBundle (bundle, files.versionProbeFile, productVersion, host).installState != InstallState::installed)
     {

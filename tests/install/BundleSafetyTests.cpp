@@ -124,6 +124,41 @@ TEST_F (BundleInstall, AThousandStuckLeftoversNeitherBlockNorMisreportARun)
         chmod (lockedIn (number).getFullPathName().toRawUTF8(), 0700);
 }
 
+//==============================================================================
+// The order of the swap, seen through the calls it makes.
+
+TEST_F (BundleInstall, TheNewBundleIsOnTheDiskBeforeTheOldMovesAndTheSwapBeforeTheOldIsDeleted)
+{
+    placeOldBundle();
+    const ov::BundleSiblings names (bundle);
+    const auto staged = names.staging.getChildFile (bundle.getFileName());
+    const auto path = [] (const juce::File& f) { return f.getFullPathName(); };
+    ov::test::FileCallLog log;
+
+    ASSERT_TRUE (install (newVst3).succeeded);
+
+    const auto setAside = log.indexOf ("rename " + path (bundle) + " -> " + path (names.setAside));
+    const auto movedIn = log.indexOf ("rename " + path (staged) + " -> " + path (bundle));
+    const auto discarded = log.indexOf ("rename " + path (names.setAside) + " -> " + path (names.discarded));
+    ASSERT_TRUE (0 <= setAside && setAside < movedIn && movedIn < discarded) << log.calls.joinIntoString ("\n");
+
+    // Every file and folder of the new bundle, and the folder that holds its name while it is staged.
+    auto stagedPaths = juce::StringArray (path (names.staging));
+
+    for (const auto& [name, contents] : ov::test::expectedTree (newVst3))
+        stagedPaths.add (path (names.staging.getChildFile (name.trimCharactersAtEnd ("/"))));
+
+    for (const auto& stagedPath : stagedPaths)
+    {
+        const auto flushed = log.indexOf ("flush " + stagedPath);
+        EXPECT_TRUE (0 <= flushed && flushed < setAside) << stagedPath;
+    }
+
+    // The install folder, which holds both renamed names.
+    const auto folderFlushed = log.calls.indexOf ("flush " + path (folder), false, movedIn);
+    EXPECT_TRUE (movedIn < folderFlushed && folderFlushed < discarded) << log.calls.joinIntoString ("\n");
+}
+
 TEST_F (BundleInstall, SomethingPutAtTheBundlesPlaceDuringTheSwapIsNeverReplaced)
 {
     const auto contentsOf = [] (const juce::File& f)
