@@ -8,8 +8,10 @@
  #include <dirent.h>
  #include <fcntl.h>
  #include <sys/stat.h>
- #include <sys/sysmacros.h>
  #include <unistd.h>
+ #if JUCE_LINUX
+  #include <sys/sysmacros.h>
+ #endif
 #endif
 
 #include <algorithm>
