@@ -1,4 +1,5 @@
 #include "install/ArchiveCheck.h"
+#include "host/PeVersionReader.h"
 #include "install/BundleInstaller.h"
 #include "install/FormatFiles.h"
 #include "install/FormatProbe.h"
@@ -79,23 +80,7 @@ namespace
 
 bool isX64PeImage (const juce::File& module)
 {
-    juce::FileInputStream in (module);
-
-    if (in.failedToOpen() || in.readShort() != 0x5a4d)          // "MZ"
-        return false;
-
-    in.setPosition (0x3c);
-    const auto ntOffset = (juce::int64) (juce::uint32) in.readInt();
-
-    if (ntOffset + 26 > in.getTotalLength() || ! in.setPosition (ntOffset))
-        return false;
-
-    const auto signature = (juce::uint32) in.readInt();         // "PE\0\0"
-    const auto machine = (juce::uint16) in.readShort();
-    in.setPosition (ntOffset + 24);
-    const auto magic = (juce::uint16) in.readShort();
-
-    return signature == 0x00004550 && machine == 0x8664 && magic == 0x20b;
+    return isX64Module (module.getFullPathName().toStdString());
 }
 
 juce::Result checkProductArchive (int formatIndex, const juce::MemoryBlock& archive, const juce::File& scratchParent)

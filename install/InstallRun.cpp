@@ -1,6 +1,6 @@
 #include "install/InstallRun.h"
-#include "host/RenameNoReplace.h"
 #include "install/BundleInstaller.h"
+#include "install/FormatProbe.h"
 
 namespace ov
 {
@@ -44,7 +44,7 @@ FormatOutcomes runFormats (const FormatJobs& jobs, bool uninstalling, const juce
             outcomes[i] = installBundle (job.files, job.archiveData, job.archiveSize, productVersion, host);
 
         if (! uninstalling && outcomes[i].succeeded && job.firstLoadedCopy != juce::File()
-             && pathIsTaken (job.firstLoadedCopy))
+             && isLoadableCopy (job.firstLoadedCopy))
             outcomes[i].notes.add (describeFirstLoadedCopy (job.firstLoadedCopy));
     }
 

@@ -1,76 +1,22 @@
 #include "host/RemoveTree.h"
 #include "host/RenameNoReplace.h"
-#include "install/BundleInstaller.h"
-#include "support/Sandbox.h"
-#include "tests/install/BundleFixtures.h"
+#include "support/ChildRun.h"
+#include "tests/install/BundleInstallFixture.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
-#include <linux/capability.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 
 namespace reasons = ov::failureReasons;
+using ov::test::BundleInstall;
 using ov::test::snapshot;
 using ov::test::Tree;
 using ov::test::write;
 using ov::test::ZipMaker;
-
-namespace
-{
-    class BundleInstall : public ::testing::Test
-    {
-    protected:
-        ov::test::Sandbox sandbox;
-        ov::test::SandboxHost host { sandbox };
-        juce::File folder = sandbox.getCommonFiles().getChildFile ("VST3");
-        juce::File bundle = folder.getChildFile ("Tavrin3.vst3");
-        ZipMaker newVst3 = ov::test::makeVst3Archive (ov::test::makeModule ("3.1.10.0", 300000, 10));
-
-        ov::FormatOutcome install (ZipMaker& zip, bool readsBack = true)    { return install (zip.build(), readsBack); }
-
-        /** The module reads back in the product's version, or in an older one. */
-        ov::FormatOutcome install (const juce::MemoryBlock& archive, bool readsBack = true)
-        {
-            host.versionReader = [readsBack] (const juce::File&) { return juce::String (readsBack ? "3.1.10.0" : "3.1.9.0"); };
-            return ov::installBundle ({ bundle, bundle }, archive.getData(), archive.getSize(), "3.1.10", host);
-        }
-
-        /** An older bundle with a file the new archive lacks, and a neighbour that is not ours. */
-        Tree placeOldBundle()
-        {
-            write (bundle.getChildFile ("Contents/x86_64-win/Tavrin3.vst3"), "3.1.9.0\nold module");
-            bundle.getChildFile ("Contents/Resources/old-only.txt").create();
-            write (bundle.getChildFile ("desktop.ini"), "old");
-            folder.getChildFile ("Other.vst3/Contents/module").create();
-            write (folder.getChildFile ("Tavrin3.vst3.bak"), "the user's");
-            return snapshot (folder);
-        }
-
-        Tree installedTree (const ZipMaker& zip)
-        {
-            auto tree = ov::test::expectedTree (zip);
-            tree.insert ({ { "Other.vst3/", {} }, { "Other.vst3/Contents/", {} }, { "Other.vst3/Contents/module", {} },
-                           { "Tavrin3.vst3.bak", "the user's" } });
-            return tree;
-        }
-
-        /** Makes the bundle an old single-file one. */
-        juce::File placeOldClapBundle()
-        {
-            bundle = sandbox.getCommonFiles().getChildFile ("CLAP/Tavrin3.clap");
-            write (bundle, "old module");
-            return bundle;
-        }
-    };
-}
 
 //==============================================================================
 TEST_F (BundleInstall, InstallsExactlyWhatTheArchiveHoldsReplacingTheOldBundleWhole)
@@ -329,25 +275,11 @@ TEST_F (BundleInstall, AFolderWithoutPermissionInTheOldBundleNeitherBlocksLaterR
     ASSERT_EQ (chmod (locked.getFullPathName().toRawUTF8(), 0), 0);
 
     // In a child that has given up the rights to pass over permissions, as a user without them would.
-    const auto child = fork();
-    ASSERT_GE (child, 0);
-
-    if (child == 0)
+    EXPECT_EQ (ov::test::runInChild ([&]
     {
-        __user_cap_header_struct header { _LINUX_CAPABILITY_VERSION_3, 0 };
-        __user_cap_data_struct caps[2] {};
-        syscall (SYS_capget, &header, caps);
-        caps[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER));
-        syscall (SYS_capset, &header, caps);
-
-        const auto wrong = checkStuckLeftoverDoesNotBlock (bundle, newVst3);
-        std::fprintf (stderr, "%s\n", wrong.toRawUTF8());
-        _exit (wrong.isEmpty() ? 0 : 1);
-    }
-
-    int status = 0;
-    waitpid (child, &status, 0);
-    EXPECT_TRUE (WIFEXITED (status) && WEXITSTATUS (status) == 0);
+        ov::test::dropPermissionOverride();
+        return checkStuckLeftoverDoesNotBlock (bundle, newVst3);
+    }), 0);
 
     for (const auto& name : ov::listFolder (folder))
         if (name.contains (".ov-del"))
@@ -395,10 +327,7 @@ TEST_F (BundleInstall, AnArchiveCopyThatCannotBeAllocatedIsReported)
     juce::MemoryBlock archive (64 * 1024 * 1024, true);
 
     // In a child, with the address space capped so that only the copy of the archive no longer fits.
-    const auto child = fork();
-    ASSERT_GE (child, 0);
-
-    if (child == 0)
+    EXPECT_EQ (ov::test::runInChild ([&]
     {
         rlim_t current = 0;
 
@@ -408,13 +337,8 @@ TEST_F (BundleInstall, AnArchiveCopyThatCannotBeAllocatedIsReported)
 
         const rlimit limit { current + 32 * 1024 * 1024, current + 32 * 1024 * 1024 };
         setrlimit (RLIMIT_AS, &limit);
-        const auto outcome = install (archive);
-        _exit (outcome.reason == reasons::notEnoughMemory ? 0 : 1);
-    }
-
-    int status = 0;
-    waitpid (child, &status, 0);
-    EXPECT_TRUE (WIFEXITED (status) && WEXITSTATUS (status) == 0);
+        return install (archive).reason == reasons::notEnoughMemory ? juce::String() : juce::String ("not reported");
+    }), 0);
     EXPECT_EQ (snapshot (folder), before);
 }
 

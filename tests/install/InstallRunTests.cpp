@@ -1,3 +1,4 @@
+#include "host/RemoveTree.h"
 #include "host/RenameNoReplace.h"
 #include "install/BundleInstaller.h"
 #include "install/FormatProbe.h"
@@ -8,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -268,4 +271,48 @@ TEST_F (InstallRun, AnInstallThatAUsersOwnCopyHidesSaysWhereThatCopyIsAndLeavesI
 
     EXPECT_EQ (ov::probeBundle (filesOf (0).bundle, filesOf (0).versionProbeFile, "3.1.10", host).installState,
                ov::InstallState::installed);
+}
+
+TEST_F (InstallRun, OnlyACopyAHostWouldLoadIsNoted)
+{
+    host.versionReader = [] (const juce::File&) { return juce::String ("3.1.10.0"); };
+    const auto usersCopy = sandbox.getUserVst3().getChildFile ("Tavrin3.vst3");
+    const auto at = usersCopy.getFullPathName();
+    const juce::File modules (OV_TEST_FIXTURES_DIR "/pe");
+    ov::FormatJobs jobs;
+    jobs[0] = ov::FormatJob { filesOf (0), archive.getData(), archive.getSize(), usersCopy };
+
+    const auto makeSocket = [&]
+    {
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        at.copyToUTF8 (address.sun_path, sizeof (address.sun_path));
+        const auto fd = ::socket (AF_UNIX, SOCK_STREAM, 0);
+        const auto bound = ::bind (fd, reinterpret_cast<const sockaddr*> (&address), sizeof (address)) == 0;
+        ::close (fd);
+        return bound;
+    };
+
+    // What is put at the user's copy, and whether a host would load it.
+    const std::vector<std::tuple<const char*, std::function<bool()>, bool>> cases {
+        { "a dangling link", [&] { return sandbox.getRoot().getChildFile ("nowhere").createSymbolicLink (usersCopy, false); }, false },
+        { "a FIFO", [&] { return mkfifo (at.toRawUTF8(), 0600) == 0; }, false },
+        { "a socket", makeSocket, false },
+        { "an empty file", [&] { return usersCopy.create().wasOk(); }, false },
+        { "a 32-bit module", [&] { return modules.getChildFile ("v3.1.10.0-x86.dll").copyFileTo (usersCopy); }, false },
+        { "a 64-bit module", [&] { return modules.getChildFile ("v3.1.9.0-x64.dll").copyFileTo (usersCopy); }, true },
+        { "a link to a bundle folder", [&] { return sandbox.getRoot().createSymbolicLink (usersCopy, false); }, true },
+        { "a bundle folder", [&] { return usersCopy.createDirectory().wasOk(); }, true }
+    };
+
+    for (const auto& [what, make, loads] : cases)
+    {
+        ASSERT_TRUE (sandbox.getUserVst3().createDirectory());
+        ASSERT_TRUE (make()) << what;
+
+        const auto outcome = ov::runFormats (jobs, false, "3.1.10", host)[0];
+        EXPECT_TRUE (outcome.succeeded) << what << ": " << outcome.reason;
+        EXPECT_EQ (outcome.notes.size(), loads ? 1 : 0) << what << ": " << outcome.notes.joinIntoString (" | ");
+        EXPECT_TRUE (ov::removeTree (usersCopy)) << what;
+    }
 }

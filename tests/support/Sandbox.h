@@ -19,7 +19,13 @@ class Sandbox final
 {
 public:
     Sandbox()
-        : prefix (juce::File::createTempFile ("ov_sandbox")),
+        : Sandbox (juce::File::getSpecialLocation (juce::File::tempDirectory))
+    {
+    }
+
+    /** In the given folder rather than the system's temporary folder. */
+    explicit Sandbox (const juce::File& parent)
+        : prefix (parent.getNonexistentChildFile ("ov_sandbox" + juce::String::toHexString (juce::Random::getSystemRandom().nextInt64()), {}, false)),
           root (prefix.getChildFile ("drive_c"))
     {
         root.createDirectory();
