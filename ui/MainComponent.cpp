@@ -8,6 +8,7 @@
 #include "BinaryData.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace
 {
