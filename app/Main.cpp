@@ -63,10 +63,15 @@ public:
             centreWithSize (getWidth(), getHeight());
             addToDesktop();
 
-            // Windows takes the icon from the executable; elsewhere the native title bar needs it handed over.
+            // Windows takes the icon from the executable; elsewhere the native title bar needs it handed over,
+            // which no part of the first frame waits for.
            #if ! JUCE_WINDOWS
-            if (auto* peer = getPeer())
-                peer->setIcon (juce::ImageCache::getFromMemory (AppIconData::app_icon_png, AppIconData::app_icon_pngSize));
+            if (auto* panel = dynamic_cast<MainComponent*> (getContentComponent()))
+                panel->afterFirstPaint ([this]
+                {
+                    if (auto* peer = getPeer())
+                        peer->setIcon (juce::ImageCache::getFromMemory (AppIconData::app_icon_png, AppIconData::app_icon_pngSize));
+                });
            #endif
             setVisible (true);
         }

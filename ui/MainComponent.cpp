@@ -8,6 +8,7 @@
 #include "BinaryData.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace
 {
@@ -93,7 +94,12 @@ MainComponent::MainComponent (std::shared_ptr<const ov::Host> hostToUse)
     if (commonAppData != juce::File())
     {
         settingsFolder = commonAppData.getChildFile (ov::product::makerFolderName);
-        ov::SettingsFile::loadOrCreate (settingsFolder, installFolders, *host);
+
+        // The first frame needs the folders a file names; writing a missing one can wait until it is out.
+        if (settingsFolder.getChildFile (ov::product::settingsFileName).existsAsFile())
+            ov::SettingsFile::loadOrCreate (settingsFolder, installFolders, *host);
+        else
+            afterFirstPaint ([this] { writeMissingSettings(); });
     }
 
     const auto& extraNames = ov::product::extraNames();
@@ -149,6 +155,33 @@ MainComponent::~MainComponent()
         script.deleteFile();
 }
 
+void MainComponent::afterFirstPaint (std::function<void()> work)
+{
+    startupWork.push_back (std::move (work));
+}
+
+void MainComponent::runStartupWork()
+{
+    for (auto& work : std::exchange (startupWork, {}))
+        work();
+}
+
+void MainComponent::writeMissingSettings()
+{
+    const auto folders = installFolders;
+
+    // Another installer may have written the file meanwhile: then it is read instead, as at a start.
+    ov::SettingsFile::loadOrCreate (settingsFolder, installFolders, *host);
+
+    if (installFolders == folders)
+        return;
+
+    for (size_t i = 0; i < formatSelected.size(); ++i)
+        formatSelected[i] = getBundleFile ((int) i).exists();
+
+    repaint();
+}
+
 std::unique_ptr<juce::TextButton> MainComponent::makeControl (const juce::String& name, PanelButton::Speech speech)
 {
     auto button = std::make_unique<PanelButton> (std::move (speech));
@@ -162,6 +195,14 @@ std::unique_ptr<juce::TextButton> MainComponent::makeControl (const juce::String
 //==============================================================================
 void MainComponent::paint (juce::Graphics& g)
 {
+    // What the first frame did not need follows it at once.
+    if (! std::exchange (startupWorkPosted, true))
+        juce::MessageManager::callAsync ([panel = SafePointer<MainComponent> (this)]
+        {
+            if (panel != nullptr)
+                panel->runStartupWork();
+        });
+
     const auto width = (float) getWidth();
     const auto height = (float) getHeight();
     const auto u = layoutUnit;
@@ -430,6 +471,8 @@ void MainComponent::buttonStateChanged (juce::Button* button)
 
 void MainComponent::buttonClicked (juce::Button* button)
 {
+    runStartupWork();
+
     const auto name = button->getName();
     const auto formatIndex = ov::product::formatNames().indexOf (name);
 

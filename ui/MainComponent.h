@@ -9,8 +9,10 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class panel_eula;
 class panel_support;
@@ -54,6 +56,10 @@ public:
         misses key changes made while the pointer was elsewhere. */
     void followShiftKey();
 
+    /** Work the first frame does not need: run once that frame is painted, from a message its paint posts,
+        or before the first command if one comes sooner. */
+    void afterFirstPaint (std::function<void()> work);
+
     //==============================================================================
     // Read by tests and by the accessibility handlers.
     bool isFormatSelected (int index) const           { return formatSelected[(size_t) index]; }
@@ -75,6 +81,8 @@ private:
     void paintOutcome (juce::Graphics&);
     void paintOutcomeLines (juce::Graphics&, juce::Rectangle<float> band);
     void paintFormatRows (juce::Graphics&);
+    void runStartupWork();
+    void writeMissingSettings();
 
     std::shared_ptr<const ov::Host> host;
 
@@ -104,6 +112,9 @@ private:
     std::array<bool, 3> formatSelected {};
     ov::InstallFolders installFolders;
     std::array<ov::FormatOutcome, 3> lastOutcomes;
+
+    std::vector<std::function<void()>> startupWork;
+    bool startupWorkPosted = false;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
 };

@@ -193,7 +193,9 @@ def scenario_first_start():
         run = start_clean(start)
         shot = run.wait_for_shot(lambda s: row_is(s, "VST3", ROW_ABSENT), PATIENCE, "the format rows")
 
-        check(os.path.isfile(sandbox.settings_file), "no settings file at %s" % sandbox.settings_file)
+        # Written once the first frame is out, not before it.
+        check(wait_for(lambda: os.path.isfile(sandbox.settings_file), PATIENCE),
+              "no settings file at %s" % sandbox.settings_file)
         with open(sandbox.settings_file, encoding="utf-8") as f:
             text = f.read()
         # The note's attribute name ends in a colon, which namespace-aware XML readers refuse: read it as text.
