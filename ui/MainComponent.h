@@ -66,15 +66,23 @@ public:
     juce::String getHelpText() const;
 
 private:
+    // Construction and layout: MainComponent.cpp.
     std::unique_ptr<juce::TextButton> makeControl (const juce::String& name, PanelButton::Speech);
+    void layOutOverlays();
+
+    // Hover help and commands: MainComponentCommands.cpp.
     std::optional<juce::String> findHoverHelp (const juce::String& buttonName) const;
     juce::String getFormatHelp (int index) const;
+
+    // The face of the controls: MainComponentPaint.cpp.
+    void paintControlFace (juce::Graphics&, const juce::Button&, int iconIndex, float iconInset, const juce::String& caption);
+    void paintFormatRows (juce::Graphics&);
+
+    // The finished display: MainComponentFinished.cpp.
+    void paintFinishedDisplay (juce::Graphics&);
+    void paintOutcomeLines (juce::Graphics&, juce::Rectangle<float> band);
     bool anyFormatFailed() const;
     juce::StringArray describeOutcomes() const;
-    void paintControlFace (juce::Graphics&, const juce::Button&, int iconIndex, float iconInset, const juce::String& caption);
-    void paintOutcome (juce::Graphics&);
-    void paintOutcomeLines (juce::Graphics&, juce::Rectangle<float> band);
-    void paintFormatRows (juce::Graphics&);
 
     std::shared_ptr<const ov::Host> host;
 

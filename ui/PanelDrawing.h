@@ -28,6 +28,27 @@ inline std::unique_ptr<juce::Drawable> parseIcon (const char* data, int size, bo
     return icon;
 }
 
+/** An icon drawn within an area; one that could not be parsed simply leaves its place empty. */
+inline void drawIcon (juce::Graphics& g, juce::Drawable* icon, juce::Rectangle<float> area,
+                      juce::RectanglePlacement placement = juce::RectanglePlacement::centred)
+{
+    if (icon != nullptr)
+        icon->drawWithin (g, area, placement, 1.0f);
+}
+
+/** An icon drawn in another colour, recoloured in place and back at once: the parsed icon is shared by every paint. */
+inline void drawRecolouredIcon (juce::Graphics& g, juce::Drawable* icon, juce::Colour from, juce::Colour to,
+                                juce::Rectangle<float> area,
+                                juce::RectanglePlacement placement = juce::RectanglePlacement::centred)
+{
+    if (icon == nullptr)
+        return;
+
+    icon->replaceColour (from, to);
+    icon->drawWithin (g, area, placement, 1.0f);
+    icon->replaceColour (to, from);
+}
+
 /** The face of a clickable tile: green while pressed, brighter grey under the pointer. */
 inline juce::Colour faceColour (const juce::Button& button)
 {
