@@ -91,6 +91,16 @@ MainComponent::MainComponent (std::shared_ptr<const ov::Host> hostToUse)
 
 MainComponent::~MainComponent()
 {
+    // Taking the children apart passes the keyboard from one control to the next, and a control that
+    // gains or loses it reports a change of state: no report may reach a panel that is half gone, nor
+    // a screen reader ask it for words. So the keyboard leaves the panel first, and the panel stops listening.
+    if (hasKeyboardFocus (true))
+        giveAwayKeyboardFocus();
+
+    for (auto* child : getChildren())
+        if (auto* control = dynamic_cast<juce::Button*> (child))
+            control->removeListener (this);
+
     const auto tempFolder = host->getTempFolder();
     const auto script = tempFolder.getChildFile ("script.sh");
 

@@ -1,6 +1,7 @@
 #include "ui/panel_support.h"
 #include "product/ProductManifest.h"
 #include "ui/PanelDrawing.h"
+#include "ui/TransparentButton.h"
 #include "ui/Palette.h"
 
 #include "BinaryData.h"
@@ -56,7 +57,7 @@ panel_support::panel_support()
 
     const auto makeButton = [this] (const char* name, const char* title, const juce::String& description)
     {
-        auto button = std::make_unique<juce::TextButton>();
+        auto button = std::make_unique<TransparentButton>();
         addAndMakeVisible (*button);
         button->setName (name);
         button->setAlpha (0.0f);

@@ -248,6 +248,25 @@ TEST_F (MainComponentCommands, DestructionRemovesALeftoverScriptFileButNotAFolde
     EXPECT_TRUE (neighbour.existsAsFile());
 }
 
+// Taking the panel apart passes the keyboard from control to control, and a control that gains or loses it may
+// change its state then: here EULA (deleted last) changes when SELECT_ALL (deleted after the help line) goes.
+TEST_F (MainComponentCommands, AControlThatChangesStateWhileThePanelIsTakenApartReachesNoHalfGonePanel)
+{
+    struct ChangeOnDeletion final : juce::ComponentListener
+    {
+        explicit ChangeOnDeletion (juce::Button& b) : other (b) {}
+        void componentBeingDeleted (juce::Component&) override   { other.setState (juce::Button::buttonOver); }
+        juce::Button& other;
+    };
+
+    makePanel();
+    ChangeOnDeletion change (control ("EULA"));
+    control ("SELECT_ALL").addComponentListener (&change);
+
+    panel.reset();   // wrote to the deleted help line
+    SUCCEED();
+}
+
 //==============================================================================
 TEST_F (MainComponentAccessibility, FormatRowsReportStateAndSelection)
 {
