@@ -5,6 +5,7 @@
 #include "product/SettingsFile.h"
 #include "ui/CustomLookAndFeel.h"
 #include "ui/PanelButton.h"
+#include "ui/RunReport.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -63,6 +64,7 @@ public:
     const ov::InstallFolders& getInstallFolders() const { return installFolders; }
     const juce::File& getSettingsFolder() const       { return settingsFolder; }
     const std::array<ov::FormatOutcome, 3>& getLastOutcomes() const { return lastOutcomes; }
+    const ov::RunReport& getLastReport() const        { return lastReport; }
     juce::String getHelpText() const;
 
 private:
@@ -80,9 +82,7 @@ private:
 
     // The finished display: MainComponentFinished.cpp.
     void paintFinishedDisplay (juce::Graphics&);
-    void paintOutcomeLines (juce::Graphics&, juce::Rectangle<float> band);
-    bool anyFormatFailed() const;
-    juce::StringArray describeOutcomes() const;
+    void paintReportLines (juce::Graphics&, juce::Rectangle<float> band);
 
     std::shared_ptr<const ov::Host> host;
 
@@ -112,6 +112,7 @@ private:
     std::array<bool, 3> formatSelected {};
     ov::InstallFolders installFolders;
     std::array<ov::FormatOutcome, 3> lastOutcomes;
+    ov::RunReport lastReport;   // what the finished display and the support mail say of the run
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
 };

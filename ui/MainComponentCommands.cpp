@@ -71,6 +71,10 @@ void MainComponent::buttonClicked (juce::Button* button)
         supportPanel->productName = productName;
         supportPanel->productVersion = productVersion;
         supportPanel->host = host;
+
+        if (installFinished)
+            supportPanel->lastRunReport = lastReport.asText();
+
         layOutOverlays();
     }
     else if (juce::isPositiveAndBelow (formatIndex, (int) formatButtons.size()))

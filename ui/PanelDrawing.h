@@ -49,6 +49,27 @@ inline void drawRecolouredIcon (juce::Graphics& g, juce::Drawable* icon, juce::C
     icon->replaceColour (to, from);
 }
 
+/** Lines centred under one another in a band: a line wider than the band wraps (a long path within itself),
+    and the text, starting at the font's height, gets smaller until all of it fits the band's height. */
+inline juce::TextLayout fitLines (const juce::StringArray& lines, const juce::Font& font, juce::Colour colour,
+                                  juce::Rectangle<float> band)
+{
+    juce::TextLayout layout;
+
+    for (auto height = font.getHeight();; height *= 0.9f)
+    {
+        juce::AttributedString text (lines.joinIntoString ("\n"));
+        text.setFont (font.withHeight (height));
+        text.setColour (colour);
+        text.setJustification (juce::Justification::horizontallyCentred);
+        text.setWordWrap (juce::AttributedString::byWord);
+        layout.createLayout (text, band.getWidth());
+
+        if (layout.getHeight() <= band.getHeight() || height < 1.0f)
+            return layout;
+    }
+}
+
 /** The face of a clickable tile: green while pressed, brighter grey under the pointer. */
 inline juce::Colour faceColour (const juce::Button& button)
 {

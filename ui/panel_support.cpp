@@ -115,12 +115,17 @@ juce::String panel_support::getAboutText() const
 
 juce::URL panel_support::makeMailLink() const
 {
-    const auto body = "Product: " + productName + " " + productVersion + "\n"
-                    + "Operating System: " + juce::SystemStats::getOperatingSystemName() + "\n"
-                    + "Device: " + juce::SystemStats::getDeviceDescription() + "\n"
-                    + "CPU: " + juce::SystemStats::getCpuModel() + "\n"
-                    + "\n"
-                    + "Your problem, and the steps to recreate it, if possible:\n";
+    auto body = "Product: " + productName + " " + productVersion + "\n"
+              + "Operating System: " + juce::SystemStats::getOperatingSystemName() + "\n"
+              + "Device: " + juce::SystemStats::getDeviceDescription() + "\n"
+              + "CPU: " + juce::SystemStats::getCpuModel() + "\n"
+              + "\n";
+
+    // A request after a run says what the installer reported, in its own words.
+    if (! lastRunReport.isEmpty())
+        body << lastRunReport.joinIntoString ("\n") << "\n\n";
+
+    body << "Your problem, and the steps to recreate it, if possible:\n";
     const auto subject = productName + " help";
 
     return juce::URL (juce::String ("mailto:") + ov::product::supportEmailAddress

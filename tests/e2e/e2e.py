@@ -445,6 +445,17 @@ def scenario_immutable_folder():
 
         check(tree_digest(bundle) == previous, "the previous VST3 bundle was changed")
         check(sorted(os.listdir(locked)) == ["Tavrin3.vst3"], "the locked folder holds %s" % os.listdir(locked))
+
+        # A support request written now quotes the finished display before the prompt.
+        run.click(*EXTRAS["SUPPORT"])
+        run.move(*AWAY)
+        run.wait_for_shot(lambda s: not panel_shown(s), PATIENCE, "the support overlay")
+        run.click(*MAIL)
+        check(wait_for(lambda: sandbox.opened_links(), PATIENCE), "MAIL opened no link")
+        query = dict(item.split("=", 1) for item in sandbox.opened_links()[-1].split("?", 1)[1].split("&"))
+        body = urllib.parse.unquote(query["body"])
+        check(re.search(r"\nCPU: [^\n]*\n\nFAILED\nVST3: [^\n]+\n\nYour problem, and the steps to recreate it, if possible:\n$",
+                        body) is not None, "the mail body does not quote the finished display: %r" % body)
         check(run.request_close() == 0, "closing did not end the program with code 0")
 
 
