@@ -7,6 +7,7 @@ import html
 import os
 import re
 import shutil
+import signal
 import sys
 import time
 import urllib.parse
@@ -462,6 +463,17 @@ def scenario_immutable_folder():
 
         check(tree_digest(bundle) == previous, "the previous VST3 bundle was changed")
         check(sorted(os.listdir(locked)) == ["Tavrin3.vst3"], "the locked folder holds %s" % os.listdir(locked))
+
+        # A support request written now quotes the finished display before the prompt.
+        run.click(*EXTRAS["SUPPORT"])
+        run.move(*AWAY)
+        run.wait_for_shot(lambda s: not panel_shown(s), PATIENCE, "the support overlay")
+        run.click(*MAIL)
+        check(wait_for(lambda: sandbox.opened_links(), PATIENCE), "MAIL opened no link")
+        query = dict(item.split("=", 1) for item in sandbox.opened_links()[-1].split("?", 1)[1].split("&"))
+        body = urllib.parse.unquote(query["body"])
+        check(re.search(r"\nCPU: [^\n]*\n\nFAILED\nVST3: [^\n]+\n\nYour problem, and the steps to recreate it, if possible:\n$",
+                        body) is not None, "the mail body does not quote the finished display: %r" % body)
         check(run.request_close() == 0, "closing did not end the program with code 0")
 
 
@@ -744,6 +756,61 @@ def scenario_old_files_left():
         check(run.request_close() == 0, "closing did not end the program with code 0")
 
 
+def scenario_keys_then_close():
+    """Keys pressed in the licence overlay reach the controls, as a keyboard user's do; the overlays are closed
+    and then the window: no control stays pressed after a click from the keyboard, and the program ends cleanly
+    whatever holds the keyboard while the panel is taken apart."""
+    keys = ["Tab", "space", "Return", "Escape", "Tab", "Tab", "space", "Return", "shift+Tab", "ctrl+a", "ctrl+c",
+            "Down", "Page_Down", "End"]
+    faces = (0, 441, 600, 60)   # the extras and INSTALL
+    with session() as (display, sandbox, start):
+        run = start_clean(start)
+        run.click(*EXTRAS["EULA"])
+        run.move(*AWAY)
+        run.wait_for_shot(lambda s: not panel_shown(s), PATIENCE, "the licence overlay")
+        for _ in range(3):
+            display.run("xdotool", "key", "--delay", "100", *keys, check=True)
+        for _ in range(3):
+            time.sleep(0.5)
+            if panel_shown(run.shot()):
+                break
+            run.click(*CLOSE)
+            run.move(*AWAY)
+        shot = run.wait_for_shot(panel_shown, PATIENCE, "the main panel once the overlays are closed")
+        keep_screenshot(shot, "e2e-keys.png")
+        check(shot.count(faces, GREEN, 10) == 0, "a control clicked with the keyboard stays pressed (green face)")
+        time.sleep(1)
+        code = run.request_close()
+        check(code == 0, "after keys in the licence the program ended with code %s:\n%s" % (code, run.output()))
+
+        # A click with Return shows the pressed face only for a moment: the transparent control is let go of
+        # although the framework never paints it.
+        run = start_clean(start)
+        links = len(sandbox.opened_links())
+        run.click(*EXTRAS["MANUAL"])
+        run.move(*AWAY)
+        display.run("xdotool", "key", "Return", check=True)
+        manual = (97, 470)
+        run.wait_for_shot(lambda s: near(s.pixel(*manual), over_background(GREY_TEXT, 128), 4), PATIENCE,
+                          "the MANUAL face at rest after a click with Return")
+        check(wait_for(lambda: len(sandbox.opened_links()) == links + 2, PATIENCE), "Return on MANUAL opened no link")
+
+        # Return clicks the VST3 row and shift+Tab moves the keyboard on before that click is handled (the program
+        # is held while both keys arrive): the row is pressed without the keyboard, which the panel's teardown
+        # hands back to it.
+        run.click(*ROWS["VST3"][:2])
+        run.click(*ROWS["VST3"][:2])
+        run.move(*AWAY)
+        os.kill(run.process.pid, signal.SIGSTOP)
+        try:
+            display.run("xdotool", "key", "Return", "shift+Tab", check=True)
+        finally:
+            os.kill(run.process.pid, signal.SIGCONT)
+        run.wait_for_shot(lambda s: row_selected(s, "VST3"), PATIENCE, "the VST3 row selected with Return")
+        code = run.request_close()
+        check(code == 0, "closing with a row clicked by keyboard ended the program with code %s:\n%s"
+              % (code, run.output()))
+
 SCENARIOS = {
     "shell": scenario_shell,
     "1_first_start": scenario_first_start,
@@ -761,6 +828,7 @@ SCENARIOS = {
     "close_requests": scenario_close_requests,
     "users_own_vst3": scenario_users_own_vst3,
     "10_old_files_left": scenario_old_files_left,
+    "keys_then_close": scenario_keys_then_close,
 }
 
 if __name__ == "__main__":
