@@ -1,3 +1,4 @@
+#include "host/WindowRenderer.h"
 #include "product/ProductManifest.h"
 #include "ui/MainComponent.h"
 
@@ -55,6 +56,9 @@ public:
            #endif
             centreWithSize (getWidth(), getHeight());
             setVisible (true);
+
+            if (auto* peer = getPeer())
+                ov::useRendererThatPresents (*peer);
 
             // Windows takes the icon from the executable; elsewhere the native title bar needs it handed over.
            #if ! JUCE_WINDOWS
