@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds everything (installing what is missing) and runs every test.
+# Builds everything (installing what is missing) and runs every test; then builds the Windows program
+# with its test programs and runs those under Wine (tools/build-windows.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -8,3 +9,5 @@ build=${OV_BUILD_DIR:-build}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release
 cmake --build "$build" -j "$(nproc)"
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
+
+tools/build-windows.sh
