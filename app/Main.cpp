@@ -1,3 +1,4 @@
+#include "host/WindowRenderer.h"
 #include "product/ProductManifest.h"
 #include "ui/MainComponent.h"
 
@@ -62,6 +63,9 @@ public:
            #endif
             centreWithSize (getWidth(), getHeight());
             addToDesktop();
+
+            if (auto* peer = getPeer())
+                ov::useRendererThatPresents (*peer);
 
             // Windows takes the icon from the executable; elsewhere the native title bar needs it handed over,
             // which no part of the first frame waits for.

@@ -6,8 +6,11 @@
  #include <initguid.h>     // defines FOLDERID_UserProgramFilesCommon here (select-any, so once per program)
  #include <knownfolders.h>
  #include <shlobj.h>
- #pragma comment (lib, "shell32.lib")
- #pragma comment (lib, "ole32.lib")
+
+ #if ! JUCE_DONT_AUTOLINK_TO_WIN32_LIBRARIES
+  #pragma comment (lib, "shell32.lib")
+  #pragma comment (lib, "ole32.lib")
+ #endif
 #endif
 
 namespace ov
@@ -36,17 +39,29 @@ juce::File SystemHost::getTempFolder() const
     return juce::File (juce::String (buffer));
 }
 
-juce::File SystemHost::getUserVst3Folder() const
+static juce::File getKnownFolder (REFKNOWNFOLDERID id)
 {
     PWSTR path = nullptr;
     juce::File folder;
 
-    // The known folder of the user's common program files is %LOCALAPPDATA%\Programs\Common.
-    if (SUCCEEDED (SHGetKnownFolderPath (FOLDERID_UserProgramFilesCommon, KF_FLAG_DONT_VERIFY, nullptr, &path)))
-        folder = juce::File (juce::String (path)).getChildFile ("VST3");
+    if (SUCCEEDED (SHGetKnownFolderPath (id, KF_FLAG_DONT_VERIFY, nullptr, &path)))
+        folder = juce::File (juce::String (path));
 
     CoTaskMemFree (path);
     return folder;
+}
+
+juce::File SystemHost::getUserVst3Folder() const
+{
+    // The known folder of the user's common program files is %LOCALAPPDATA%\Programs\Common; a system that
+    // does not know it (Wine 8) is asked for the local application data folder instead.
+    const auto common = getKnownFolder (FOLDERID_UserProgramFilesCommon);
+
+    if (common != juce::File())
+        return common.getChildFile ("VST3");
+
+    const auto local = getKnownFolder (FOLDERID_LocalAppData);
+    return local != juce::File() ? local.getChildFile ("Programs\\Common\\VST3") : juce::File();
 }
 
 juce::String SystemHost::getFileVersion (const juce::File& module) const

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds everything (installing what is missing) and runs every test.
+# Builds everything (installing what is missing) and runs every test; then builds the Windows program
+# with its test programs and runs those under Wine (tools/build-windows.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,4 +11,6 @@ cmake --build "$build" -j "$(nproc)"
 status=0
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)" --output-junit ctest-results.xml || status=$?
 python3 tools/report-skips.py "$build/ctest-results.xml" || true
+
+tools/build-windows.sh || status=$?
 exit $status

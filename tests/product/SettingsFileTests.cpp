@@ -4,15 +4,29 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
-#include <unistd.h>
+#if ! JUCE_WINDOWS
+ #include <sys/socket.h>
+ #include <sys/stat.h>
+ #include <sys/un.h>
+ #include <unistd.h>
+#endif
 
 namespace
 {
 
 using ov::SettingsFile;
+
+// A base as this system spells the Windows one, as long as it, so that the attributes wrap where they do there.
+#if JUCE_WINDOWS
+const juce::String commonFilesBase = "C:\\Program Files\\Common Files";
+#else
+const juce::String commonFilesBase = "/Program Files/Common Files";
+#endif
+
+juce::String inCommonFiles (const char* subfolder)
+{
+    return juce::File (commonFilesBase).getChildFile (subfolder).getFullPathName();
+}
 
 struct SettingsFileTest : public ::testing::Test
 {
@@ -41,29 +55,28 @@ struct SettingsFileTest : public ::testing::Test
 
 TEST_F (SettingsFileTest, DefaultFoldersHangOffTheCommonFilesBase)
 {
-    const auto folders = SettingsFile::makeDefaultFolders ("/Program Files/Common Files");
-    EXPECT_EQ (folders[0].getFullPathName(), "/Program Files/Common Files/VST3");
-    EXPECT_EQ (folders[1].getFullPathName(), "/Program Files/Common Files/CLAP");
-    EXPECT_EQ (folders[2].getFullPathName(), "/Program Files/Common Files/Avid/Audio/Plug-Ins");
+    const auto folders = SettingsFile::makeDefaultFolders (commonFilesBase);
+    EXPECT_EQ (folders[0].getFullPathName(), inCommonFiles ("VST3"));
+    EXPECT_EQ (folders[1].getFullPathName(), inCommonFiles ("CLAP"));
+    EXPECT_EQ (folders[2].getFullPathName(), inCommonFiles ("Avid/Audio/Plug-Ins"));
 }
 
 TEST_F (SettingsFileTest, FirstRunWritesTheSharedLayoutByteForByte)
 {
-    // Paths as long as the Windows defaults, so the attributes wrap where they do there.
-    auto folders = SettingsFile::makeDefaultFolders ("/Program Files/Common Files");
+    auto folders = SettingsFile::makeDefaultFolders (commonFilesBase);
     sandbox.getMakerFolder().createDirectory();
     SettingsFile::loadOrCreate (sandbox.getMakerFolder(), folders, host);
 
     const juce::String indent = juce::String::repeatedString (" ", 24);
     const juce::String expected = juce::String ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n\r\n")
         + "<Plugin_Manager_Settings Important_Note:=\"" + SettingsFile::importantNote + "\"\r\n"
-        + indent + " CLAP_Path=\"/Program Files/Common Files/CLAP\" VST3_Path=\"/Program Files/Common Files/VST3\"\r\n"
-        + indent + " AAX_Path=\"/Program Files/Common Files/Avid/Audio/Plug-Ins\"/>\r\n";
+        + indent + " CLAP_Path=\"" + inCommonFiles ("CLAP") + "\" VST3_Path=\"" + inCommonFiles ("VST3") + "\"\r\n"
+        + indent + " AAX_Path=\"" + inCommonFiles ("Avid/Audio/Plug-Ins") + "\"/>\r\n";
 
     juce::MemoryBlock written;
     ASSERT_TRUE (sandbox.getSettingsFile().loadFileAsData (written));
     EXPECT_EQ (written.toString(), expected);
-    EXPECT_EQ (folders, SettingsFile::makeDefaultFolders ("/Program Files/Common Files"));
+    EXPECT_EQ (folders, SettingsFile::makeDefaultFolders (commonFilesBase));
 }
 
 TEST_F (SettingsFileTest, MissingMakerFolderIsCreatedAndTheFileWritten)
@@ -120,7 +133,12 @@ TEST_F (SettingsFileTest, UnusableValuesKeepTheDefaultOfTheirFormat)
     EXPECT_EQ (folders, (ov::InstallFolders { defaults[0], clap, defaults[2] }));
     EXPECT_FALSE (sandbox.getRoot().getChildFile ("lower").exists());
 
+    // And a full path of the other kind of system.
+   #if JUCE_WINDOWS
+    writeSettings (settingsWith ("VST3_Path=\"\" CLAP_Path=\"/usr/lib/clap\" AAX_Path=\"~/AAX\""));
+   #else
     writeSettings (settingsWith ("VST3_Path=\"\" CLAP_Path=\"C:\\Program Files\\Common Files\\CLAP\" AAX_Path=\"~/AAX\""));
+   #endif
     EXPECT_EQ (load(), defaults);
 }
 
@@ -217,6 +235,9 @@ TEST_F (SettingsFileTest, HostileTextIsUnreadableAndLeftAlone)
 /** Things that are not regular files where the file should be: the read neither blocks nor runs away. */
 TEST_F (SettingsFileTest, AFifoDeviceOrSocketIsNoReadableFile)
 {
+   #if JUCE_WINDOWS
+    GTEST_SKIP() << "FIFOs, UNIX sockets and /dev are POSIX files";
+   #else
     sandbox.getMakerFolder().createDirectory();
     const auto path = sandbox.getSettingsFile().getFullPathName();
     const auto fifo = sandbox.getRoot().getChildFile ("fifo");
@@ -241,6 +262,7 @@ TEST_F (SettingsFileTest, AFifoDeviceOrSocketIsNoReadableFile)
     ASSERT_EQ (bind (socket, reinterpret_cast<sockaddr*> (&address), sizeof (address)), 0);
     EXPECT_EQ (load(), defaults);
     close (socket);
+   #endif
 }
 
 TEST_F (SettingsFileTest, ABareAmpersandIsTheCharacterAndReferencesReadAsTheFrameworkReadsThem)
@@ -250,12 +272,13 @@ TEST_F (SettingsFileTest, ABareAmpersandIsTheCharacterAndReferencesReadAsTheFram
                                  + "/R&D;&#12a;&#x;&foo;&\" AAX_Path=\"" + base + "/&amp;&LT;&#65;&#x42;&quot;\""));
     const auto folders = load();
 
-    EXPECT_EQ (folders[0].getFullPathName(), base + "/Music & Audio/VST3");
-    EXPECT_EQ (folders[1].getFullPathName(), base + "/R&D;&#12a;&#x;&foo;&");
-    EXPECT_EQ (folders[2].getFullPathName(), base + "/&<AB\"");
+    EXPECT_EQ (folders[0].getFullPathName(), sandbox.getRoot().getChildFile ("Music & Audio/VST3").getFullPathName());
+    EXPECT_EQ (folders[1].getFullPathName(), sandbox.getRoot().getChildFile ("R&D;&#12a;&#x;&foo;&").getFullPathName());
+    EXPECT_EQ (folders[2].getFullPathName(), sandbox.getRoot().getChildFile ("&<AB\"").getFullPathName());
     EXPECT_TRUE (folders[0].isDirectory());
 }
 
+#if ! JUCE_WINDOWS
 /** The settings step as it runs on Linux: through a Wine prefix made in the sandbox. */
 struct WineSettingsTest : public ::testing::Test
 {
@@ -352,6 +375,7 @@ TEST_F (WineSettingsTest, NamesAreFoundInAnyCaseAndNeverLeaveTheDrive)
     EXPECT_EQ (folders[2], unixFolder);
     EXPECT_TRUE (unixFolder.isDirectory());
 }
+#endif
 
 } // namespace
 
