@@ -1,6 +1,5 @@
 #include "host/RemoveTree.h"
 #include "host/RenameNoReplace.h"
-#include "support/ChildRun.h"
 #include "tests/install/BundleInstallFixture.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +7,8 @@
 #include <cstdio>
 
 #if ! JUCE_WINDOWS
+ #include "support/ChildRun.h"
+
  #include <linux/capability.h>
  #include <sys/resource.h>
  #include <sys/socket.h>

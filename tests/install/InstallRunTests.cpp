@@ -3,13 +3,14 @@
 #include "install/BundleInstaller.h"
 #include "install/FormatProbe.h"
 #include "install/InstallRun.h"
-#include "support/InChild.h"
 #include "support/Sandbox.h"
 #include "tests/install/BundleFixtures.h"
 
 #include <gtest/gtest.h>
 
 #if ! JUCE_WINDOWS
+ #include "support/InChild.h"
+
  #include <sys/socket.h>
  #include <sys/stat.h>
  #include <sys/un.h>
@@ -291,6 +292,9 @@ TEST_F (InstallRun, AnInstallThatAUsersOwnCopyHidesSaysWhereThatCopyIsAndLeavesI
 
 TEST_F (InstallRun, OnlyACopyAHostWouldLoadIsNoted)
 {
+   #if JUCE_WINDOWS
+    GTEST_SKIP() << "dangling links, FIFOs and sockets in the user's folder are POSIX files";
+   #else
     host.versionReader = [] (const juce::File&) { return juce::String ("3.1.10.0"); };
     const auto usersCopy = sandbox.getUserVst3().getChildFile ("Tavrin3.vst3");
     const auto at = usersCopy.getFullPathName();
@@ -331,4 +335,5 @@ TEST_F (InstallRun, OnlyACopyAHostWouldLoadIsNoted)
         EXPECT_EQ (outcome.notes.size(), loads ? 1 : 0) << what << ": " << outcome.notes.joinIntoString (" | ");
         EXPECT_TRUE (ov::removeTree (usersCopy)) << what;
     }
+   #endif
 }
