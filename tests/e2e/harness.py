@@ -226,21 +226,25 @@ WINE_ENV = {"WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml="}
 
 def wine_template():
     """A Wine prefix that reports Windows 10, made once for all scenarios (that takes several seconds) and
-    copied for each."""
+    copied for each; made again for another version of Wine, which would update every copy at its start."""
     cache = os.environ.get("XDG_CACHE_HOME") or os.path.join(os.path.expanduser("~"), ".cache")
     folder = os.environ.get("OV_E2E_WINE_TEMPLATE") or os.path.join(cache, "ov_installer", "wine-e2e")
     ready = os.path.join(folder, ".ov-ready")
+    version = subprocess.run(["wine", "--version"], capture_output=True, text=True, check=True).stdout.strip()
     os.makedirs(os.path.dirname(folder), exist_ok=True)
     with open(folder + ".lock", "a") as lock:
         fcntl.flock(lock, fcntl.LOCK_EX)
-        if not os.path.exists(ready):
-            shutil.rmtree(folder, ignore_errors=True)
-            env = dict(os.environ, WINEPREFIX=folder, **WINE_ENV)
-            env.pop("DISPLAY", None)
-            for command in (["wine", "wineboot", "-i"], ["wine", "winecfg", "/v", "win10"], ["wineserver", "-w"]):
-                subprocess.run(command, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                               check=True, timeout=300)
-            open(ready, "w").close()
+        with contextlib.suppress(FileNotFoundError), open(ready) as f:
+            if f.read() == version:
+                return folder
+        shutil.rmtree(folder, ignore_errors=True)
+        env = dict(os.environ, WINEPREFIX=folder, **WINE_ENV)
+        env.pop("DISPLAY", None)
+        for command in (["wine", "wineboot", "-i"], ["wine", "winecfg", "/v", "win10"], ["wineserver", "-w"]):
+            subprocess.run(command, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                           check=True, timeout=300)
+        with open(ready, "w") as f:
+            f.write(version)
     return folder
 
 
