@@ -532,3 +532,21 @@ def session(wine=False):
             run.kill()
         sandbox.remove()
         display.close()
+
+
+def run_scenario(scenarios, why_skipped=None):
+    """The command line of a file of scenarios: runs the one named and exits with 0 when it passed, 1 when it
+    failed, and 77 when why_skipped gives a reason not to run it here."""
+    if len(sys.argv) != 2 or sys.argv[1] not in scenarios:
+        sys.exit("usage: %s %s" % (os.path.basename(sys.argv[0]), " | ".join(scenarios)))
+    reason = why_skipped() if why_skipped else None
+    if reason:
+        print(reason)
+        sys.exit(77)
+    started = time.monotonic()
+    try:
+        scenarios[sys.argv[1]]()
+    except Failure as failure:
+        print("FAILED: %s" % failure)
+        sys.exit(1)
+    print("passed in %.1f s" % (time.monotonic() - started))
