@@ -267,6 +267,7 @@ class Sandbox:
 
     def __init__(self, wine=False):
         self.wine = wine
+        template = wine_template() if wine else None
         # Letters that OCR does not mix up, since the support overlay shows this path.
         while True:
             name = "ovsandbox" + "".join(random.choice("dfkptwxz") for _ in range(6))
@@ -284,7 +285,7 @@ class Sandbox:
         self.browser_log = os.path.join(self.root, "opened.txt")
         self.stub_folder = os.path.join(self.root, "bin")
         if wine:
-            copy_wine_prefix(wine_template(), self.prefix)
+            copy_wine_prefix(template, self.prefix)
         else:
             os.makedirs(self.program_data)
         os.chmod(self.prefix, 0o700)
@@ -516,8 +517,8 @@ def session(wine=False):
                + (("wine", "wineserver") if wine else ()) if shutil.which(tool) is None]
     check(not missing, "missing tools: %s (tools/install-deps.sh installs them)" % ", ".join(missing))
     check(os.access(XTOOL, os.X_OK), "no xtool helper at OV_E2E_XTOOL=%r" % XTOOL)
-    display = Display()
     sandbox = Sandbox(wine)
+    display = Display()
     runs = []
 
     def start(args=(), painted=True):
