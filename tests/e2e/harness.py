@@ -1,8 +1,9 @@
 """Drives the real ov_installer on a virtual X display, as a user would: pointer, clicks, the Shift key,
-screenshots, and the files it leaves in a sandboxed Windows drive.
+screenshots, and the files it leaves in a sandboxed Windows drive. The Windows program runs the same way
+under Wine, in a Wine prefix of its own.
 
-Needs Xvfb, xdotool, xwininfo, ImageMagick's import and convert, tesseract, and the suite's xtool helper.
-Everything here is the Python standard library."""
+Needs Xvfb, xdotool, xwininfo, ImageMagick's import and convert, tesseract, and the suite's xtool helper;
+Wine for the Windows program. Everything here is the Python standard library."""
 
 import contextlib
 import fcntl
@@ -20,6 +21,7 @@ import time
 import zipfile
 
 PROGRAM = os.environ.get("OV_INSTALLER", "")
+WINDOWS_PROGRAM = os.environ.get("OV_WINDOWS_INSTALLER", "")
 XTOOL = os.environ.get("OV_E2E_XTOOL", "")
 SOURCE_DIR = os.environ.get("OV_SOURCE_DIR", os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..")))
 # The archives the program embeds: resources/ unless the build was given a folder of its own.
@@ -218,13 +220,54 @@ def installed_entries(folder, bundle):
     return entries
 
 
+# Wine quiet, and with no offer to install Mono or Gecko into a new prefix.
+WINE_ENV = {"WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml="}
+
+
+def wine_template():
+    """A Wine prefix that reports Windows 10, made once for all scenarios (that takes several seconds) and
+    copied for each; made again for another version of Wine, which would update every copy at its start."""
+    cache = os.environ.get("XDG_CACHE_HOME") or os.path.join(os.path.expanduser("~"), ".cache")
+    folder = os.environ.get("OV_E2E_WINE_TEMPLATE") or os.path.join(cache, "ov_installer", "wine-e2e")
+    ready = os.path.join(folder, ".ov-ready")
+    version = subprocess.run(["wine", "--version"], capture_output=True, text=True, check=True).stdout.strip()
+    os.makedirs(os.path.dirname(folder), exist_ok=True)
+    with open(folder + ".lock", "a") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        with contextlib.suppress(FileNotFoundError), open(ready) as f:
+            if f.read() == version:
+                return folder
+        shutil.rmtree(folder, ignore_errors=True)
+        env = dict(os.environ, WINEPREFIX=folder, **WINE_ENV)
+        env.pop("DISPLAY", None)
+        for command in (["wine", "wineboot", "-i"], ["wine", "winecfg", "/v", "win10"], ["wineserver", "-w"]):
+            subprocess.run(command, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                           check=True, timeout=300)
+        with open(ready, "w") as f:
+            f.write(version)
+    return folder
+
+
+def copy_wine_prefix(template, prefix):
+    """Hard links to the template's files, but for the registry's: Wine rewrites a file that has other links
+    in place, which would reach the template and every other copy."""
+    subprocess.run(["cp", "-al", template, prefix], check=True)
+    for name in os.listdir(template):
+        if name.endswith(".reg"):
+            os.remove(os.path.join(prefix, name))
+            shutil.copy2(os.path.join(template, name), os.path.join(prefix, name))
+
+
 class Sandbox:
-    """A Wine prefix of our own: the program maps the Windows folders into its drive_c."""
+    """A Wine prefix of our own: the program maps the Windows folders into its drive_c, or, with wine, the
+    Windows program runs in it."""
 
     FORMATS = {f["name"]: (f["archive"][:-len(".zip")], PRODUCT["productIdentifier"] + f["extension"], f["defaultSubfolder"])
                for f in PRODUCT["formats"]}
 
-    def __init__(self):
+    def __init__(self, wine=False):
+        self.wine = wine
+        template = wine_template() if wine else None
         # Letters that OCR does not mix up, since the support overlay shows this path.
         while True:
             name = "ovsandbox" + "".join(random.choice("dfkptwxz") for _ in range(6))
@@ -241,7 +284,10 @@ class Sandbox:
         self.common_files = os.path.join(self.drive, "Program Files", "Common Files")
         self.browser_log = os.path.join(self.root, "opened.txt")
         self.stub_folder = os.path.join(self.root, "bin")
-        os.makedirs(self.program_data)
+        if wine:
+            copy_wine_prefix(template, self.prefix)
+        else:
+            os.makedirs(self.program_data)
         os.chmod(self.prefix, 0o700)
         os.makedirs(self.stub_folder)
         stub = os.path.join(self.stub_folder, "xdg-open")
@@ -289,6 +335,9 @@ class Sandbox:
             return [line.rstrip("\n") for line in f]
 
     def remove(self):
+        if self.wine:
+            subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=self.prefix),
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         for path in self.immutable:
             subprocess.run(["chattr", "-i", path])
         shutil.rmtree(self.root, ignore_errors=True)
@@ -326,27 +375,37 @@ class Installer:
     as soon as its window is mapped."""
 
     def __init__(self, display, sandbox, args=(), painted=True):
-        check(os.access(PROGRAM, os.X_OK), "no program at OV_INSTALLER=%r" % PROGRAM)
         self.display = display
         env = dict(display.env, WINEPREFIX=sandbox.prefix,
                    PATH=sandbox.stub_folder + os.pathsep + os.environ.get("PATH", ""))
+        if sandbox.wine:
+            check(os.path.isfile(WINDOWS_PROGRAM), "no program at OV_WINDOWS_INSTALLER=%r" % WINDOWS_PROGRAM)
+            command = ["wine", WINDOWS_PROGRAM, *args]
+            env.update(WINE_ENV)
+        else:
+            check(os.access(PROGRAM, os.X_OK), "no program at OV_INSTALLER=%r" % PROGRAM)
+            command = [PROGRAM, *args]
+        self.wine = sandbox.wine
+        # Wine's windows name no process: those of an earlier run that are not gone yet are told apart so.
+        self.earlier = set(self._windows()) if self.wine else set()
         self.log = tempfile.TemporaryFile()
-        self.process = subprocess.Popen([PROGRAM, *args], env=env, stdout=self.log, stderr=self.log,
-                                        start_new_session=True)
-        self.window = wait_for(self._find_window, 30, 0.02)
+        self.process = subprocess.Popen(command, env=env, stdout=self.log, stderr=self.log, start_new_session=True)
+        self.window = wait_for(self._find_window, 60 if sandbox.wine else 30, 0.02)
         check(self.window is not None, "the program opened no window:\n" + self.output())
         # The first paint follows the mapping of the window.
         if painted:
             wait_for(lambda: self.shot().count((0, 0, 100, 3), BLUE, 8) > 200 or None, PATIENCE)
 
+    def _windows(self):
+        pid = [] if self.wine else ["--pid", str(self.process.pid)]
+        result = self.display.run("xdotool", "search", "--all", "--onlyvisible", *pid, "--name", "^ov_installer$")
+        return result.stdout.split()
+
     def _find_window(self):
         if self.process.poll() is not None:
             raise Failure("the program ended with code %s before opening its window:\n%s"
                           % (self.process.returncode, self.output()))
-        # This run's window only: an earlier run's may not be gone yet.
-        result = self.display.run("xdotool", "search", "--all", "--onlyvisible", "--pid", str(self.process.pid),
-                                  "--name", "^ov_installer$")
-        ids = result.stdout.split()
+        ids = [window for window in self._windows() if window not in self.earlier]
         return ids[0] if ids else None
 
     def output(self):
@@ -451,14 +510,15 @@ def busy_cores(count, seconds):
 
 
 @contextlib.contextmanager
-def session():
-    """A display and a sandbox for one scenario, removed afterwards whatever happens."""
+def session(wine=False):
+    """A display and a sandbox for one scenario, removed afterwards whatever happens; with wine, for the
+    Windows program."""
     missing = [tool for tool in ("Xvfb", "xdotool", "xwininfo", "import", "convert", "tesseract", "chattr")
-               if shutil.which(tool) is None]
+               + (("wine", "wineserver") if wine else ()) if shutil.which(tool) is None]
     check(not missing, "missing tools: %s (tools/install-deps.sh installs them)" % ", ".join(missing))
     check(os.access(XTOOL, os.X_OK), "no xtool helper at OV_E2E_XTOOL=%r" % XTOOL)
+    sandbox = Sandbox(wine)
     display = Display()
-    sandbox = Sandbox()
     runs = []
 
     def start(args=(), painted=True):
@@ -473,3 +533,21 @@ def session():
             run.kill()
         sandbox.remove()
         display.close()
+
+
+def run_scenario(scenarios, why_skipped=None):
+    """The command line of a file of scenarios: runs the one named and exits with 0 when it passed, 1 when it
+    failed, and 77 when why_skipped gives a reason not to run it here."""
+    if len(sys.argv) != 2 or sys.argv[1] not in scenarios:
+        sys.exit("usage: %s %s" % (os.path.basename(sys.argv[0]), " | ".join(scenarios)))
+    reason = why_skipped() if why_skipped else None
+    if reason:
+        print(reason)
+        sys.exit(77)
+    started = time.monotonic()
+    try:
+        scenarios[sys.argv[1]]()
+    except Failure as failure:
+        print("FAILED: %s" % failure)
+        sys.exit(1)
+    print("passed in %.1f s" % (time.monotonic() - started))
