@@ -2,7 +2,8 @@
 # Runs a Windows program under Wine in a fresh prefix of its own, removed afterwards: the emulator
 # through which CTest runs the cross build's test programs (tools/mingw-w64.cmake). The first call
 # makes a template prefix reporting Windows 10 (a new one reports Windows 7); later prefixes are
-# hard-linked copies of it, which Wine never writes through (it replaces the files it changes).
+# hard-linked copies of it, but for the registry files, which Wine rewrites in place when they have
+# more than one link: those are real copies, so no run changes the template or another run.
 # Usage: tools/wine-run.sh PROGRAM [ARGUMENT...]
 set -euo pipefail
 
@@ -26,6 +27,9 @@ mkdir -p "$(dirname "$template")"
 prefix=$(mktemp -d "$template.run.XXXXXX")
 trap 'WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true; rm -rf "$prefix"' EXIT
 cp -al "$template/." "$prefix/"
+for hive in "$prefix"/*.reg; do
+    cp --remove-destination "$template/$(basename "$hive")" "$hive"
+done
 
 status=0
 WINEPREFIX=$prefix wine "$@" || status=$?

@@ -86,7 +86,12 @@ public:
     // Sandboxes are machines of their own: tests that run side by side never wait for each other.
     juce::String getLockLocation (const juce::String& name) const override
     {
+       #if JUCE_WINDOWS
+        // A mutex name holds no backslash past its namespace: the sandbox is named by its folder's hash.
+        return "Local\\" + name + "." + juce::String::toHexString (lockFolder.getFullPathName().hashCode64());
+       #else
         return lockFolder.getChildFile (name + ".lock").getFullPathName();
+       #endif
     }
 
     juce::File appData;
