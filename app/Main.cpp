@@ -3,6 +3,9 @@
 #include "ui/MainComponent.h"
 
 #include "AppIconData.h"
+#if ! JUCE_WINDOWS && ! JUCE_MAC
+ #include "app/QueuedXEvents.h"
+#endif
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -41,8 +44,12 @@ public:
             : DocumentWindow (name,
                               juce::Desktop::getInstance().getDefaultLookAndFeel()
                                   .findColour (juce::ResizableWindow::backgroundColourId),
-                              DocumentWindow::allButtons)
+                              DocumentWindow::allButtons,
+                              false)
         {
+            // Kept off the desktop until it is set up: changing the title bar or the resizing of a window on
+            // the desktop destroys its native window and shows a new one, and a close request sent to the
+            // first would be lost.
             setUsingNativeTitleBar (true);
             setContentOwned (new MainComponent(), true);
             setResizable (true, true);
@@ -55,16 +62,22 @@ public:
             setCachedComponentImage (new RepaintsWithinLimits (*this));
            #endif
             centreWithSize (getWidth(), getHeight());
-            setVisible (true);
+            addToDesktop();
 
             if (auto* peer = getPeer())
                 ov::useRendererThatPresents (*peer);
 
-            // Windows takes the icon from the executable; elsewhere the native title bar needs it handed over.
+            // Windows takes the icon from the executable; elsewhere the native title bar needs it handed over,
+            // which no part of the first frame waits for.
            #if ! JUCE_WINDOWS
-            if (auto* peer = getPeer())
-                peer->setIcon (juce::ImageCache::getFromMemory (AppIconData::app_icon_png, AppIconData::app_icon_pngSize));
+            if (auto* panel = dynamic_cast<MainComponent*> (getContentComponent()))
+                panel->afterFirstPaint ([this]
+                {
+                    if (auto* peer = getPeer())
+                        peer->setIcon (juce::ImageCache::getFromMemory (AppIconData::app_icon_png, AppIconData::app_icon_pngSize));
+                });
            #endif
+            setVisible (true);
         }
 
         // X11 window managers are told only the size limits, never the ratio, and sizes set while the window
@@ -154,6 +167,7 @@ public:
         };
 
         bool sizeNotYetSent = false;
+        QueuedXEvents queuedXEvents;
        #endif
 
         JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainWindow)

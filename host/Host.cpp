@@ -25,7 +25,7 @@ juce::File SystemHost::getCommonAppDataFolder() const
 
 juce::String SystemHost::getCommonFilesBase() const
 {
-    return "C:/Program Files/Common Files";
+    return windowsCommonFilesBase;
 }
 
 juce::File SystemHost::getTempFolder() const
@@ -69,9 +69,9 @@ juce::String SystemHost::getFileVersion (const juce::File& module) const
     return module.getVersion();
 }
 
-juce::String SystemHost::getMachineWideLockName (const juce::String& name) const
+juce::String SystemHost::getLockLocation (const juce::String& name) const
 {
-    return name;
+    return "Global\\" + name;
 }
 
 #else
@@ -118,10 +118,11 @@ juce::String SystemHost::getFileVersion (const juce::File& module) const
     return juce::String (readPeFileVersion (module.getFullPathName().toStdString()));
 }
 
-juce::String SystemHost::getMachineWideLockName (const juce::String& name) const
+juce::String SystemHost::getLockLocation (const juce::String& name) const
 {
-    // Copies in other prefixes touch other files: they need not wait for each other.
-    return name + "." + juce::String::toHexString (prefix.getDriveC().getFullPathName().hashCode64());
+    // A prefix is a Windows machine of its own, and it belongs to one user (Wine runs in no other), so
+    // copies in other prefixes need not wait for each other and no other user can take the name.
+    return prefix.getFolder().getChildFile (name + ".lock").getFullPathName();
 }
 
 juce::String SystemHost::toSettingsValue (const juce::File& folder) const

@@ -9,6 +9,9 @@
 namespace ov
 {
 
+/** Where Windows keeps the common program files, the base of the default install folders. */
+inline constexpr const char* windowsCommonFilesBase = "C:/Program Files/Common Files";
+
 /** The few system values and calls that differ between Windows and the hosts we develop on.
     Everything else in the program uses the framework's cross-platform calls. */
 class Host
@@ -35,9 +38,10 @@ public:
     /** Hands an address to the default browser or mail program. */
     virtual bool openUrl (const juce::URL& url) const = 0;
 
-    /** The name under which every process on this machine shares an inter-process lock: on Windows the
-        name itself; in a Wine prefix, a Windows machine of its own, the name marked with the prefix. */
-    virtual juce::String getMachineWideLockName (const juce::String& name) const = 0;
+    /** Where the processes that change the same folders take turns with a ProcessLock of this name: on
+        Windows a mutex in the machine-wide namespace; elsewhere a file in a folder that only its owner
+        may change. */
+    virtual juce::String getLockLocation (const juce::String& name) const = 0;
 
     /** How the shared settings file spells a folder; by default its full path on this system. */
     virtual juce::String toSettingsValue (const juce::File& folder) const;
@@ -66,7 +70,7 @@ public:
     juce::File getUserVst3Folder() const override;
     juce::String getFileVersion (const juce::File& module) const override;
     bool openUrl (const juce::URL& url) const override;
-    juce::String getMachineWideLockName (const juce::String& name) const override;
+    juce::String getLockLocation (const juce::String& name) const override;
 
    #if ! JUCE_WINDOWS
     /** The settings file is shared with the maker's Windows installers in the prefix: Windows paths. */

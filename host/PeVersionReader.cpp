@@ -334,25 +334,51 @@ std::string readPeFileVersion (PeByteSource& source)
     return image.readVersion();
 }
 
+namespace
+{
+    /** Opens only a regular file: opening a FIFO would wait for a writer. */
+    template <typename Result, typename Read>
+    Result readFile (const std::string& path, Read&& read)
+    {
+        std::error_code error;
+        const auto file = std::filesystem::u8path (path);
+
+        if (path.empty() || ! std::filesystem::is_regular_file (file, error))
+            return {};
+
+        const auto fileSize = std::filesystem::file_size (file, error);
+
+        if (error)
+            return {};
+
+        FileSource source (file, fileSize);
+
+        if (! source.isOpen())
+            return {};
+
+        return read (source);
+    }
+}
+
 std::string readPeFileVersion (const std::string& path)
 {
-    std::error_code error;
-    const auto file = std::filesystem::u8path (path);
+    return readFile<std::string> (path, [] (PeByteSource& source) { return readPeFileVersion (source); });
+}
 
-    if (path.empty() || ! std::filesystem::is_regular_file (file, error))
-        return {};
+bool isX64Module (PeByteSource& source)
+{
+    unsigned char dos[64];
+    unsigned char nt[26];
 
-    const auto fileSize = std::filesystem::file_size (file, error);
+    // "MZ", then at the offset it names "PE\0\0", the machine, and the optional header's magic.
+    return source.read (0, dos, sizeof (dos)) && get16 (dos) == 0x5a4d
+        && source.read (get32 (dos + 0x3c), nt, sizeof (nt))
+        && get32 (nt) == 0x00004550 && get16 (nt + 4) == 0x8664 && get16 (nt + 24) == 0x20b;
+}
 
-    if (error)
-        return {};
-
-    FileSource source (file, fileSize);
-
-    if (! source.isOpen())
-        return {};
-
-    return readPeFileVersion (source);
+bool isX64Module (const std::string& path)
+{
+    return readFile<bool> (path, [] (PeByteSource& source) { return isX64Module (source); });
 }
 
 } // namespace ov

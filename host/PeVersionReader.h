@@ -49,4 +49,11 @@ std::string readPeFileVersion (PeByteSource& source);
 /** The same for a file; empty when it does not exist, is a folder or cannot be opened. */
 std::string readPeFileVersion (const std::string& path);
 
+/** Whether the bytes start with the headers of a 64-bit x86 image (PE32+, machine x86-64): the only
+    kind of module a 64-bit Windows host loads. */
+bool isX64Module (PeByteSource& source);
+
+/** The same for a file (a link is followed); false when it is not a regular file or cannot be opened. */
+bool isX64Module (const std::string& path);
+
 } // namespace ov

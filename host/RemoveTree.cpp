@@ -9,7 +9,15 @@
  #include <fcntl.h>
  #include <sys/stat.h>
  #include <unistd.h>
+ #if JUCE_LINUX
+  #include <sys/sysmacros.h>
+ #endif
 #endif
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace ov
 {
@@ -33,38 +41,86 @@ namespace
         return path.startsWith ("\\\\") ? "\\\\?\\UNC\\" + path.substring (2) : "\\\\?\\" + path;
     }
 
-    bool removeLongForm (const juce::String& path)
+    bool isFolderToEnter (DWORD attributes)
     {
-        const auto attributes = GetFileAttributesW (path.toWideCharPointer());
+        // A junction, folder link or mounted volume is a reparse point: removed itself, never entered.
+        return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+    }
 
-        if (attributes == INVALID_FILE_ATTRIBUTES)
-            return GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND;
+    void removeEntry (const juce::String& path, DWORD attributes)
+    {
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+            RemoveDirectoryW (path.toWideCharPointer());
+        else
+            DeleteFileW (path.toWideCharPointer());
+    }
 
-        const auto isFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    /** Depth-first with a stack of its own rather than the thread's, one search handle per level. */
+    void removeLongForm (const juce::String& root)
+    {
+        const auto rootAttributes = GetFileAttributesW (root.toWideCharPointer());
 
-        // A junction or folder link is removed itself; what it points to is never entered.
-        if (isFolder && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
+        if (rootAttributes == INVALID_FILE_ATTRIBUTES || ! isFolderToEnter (rootAttributes))
         {
-            WIN32_FIND_DATAW found;
-            const auto search = FindFirstFileW ((path + "\\*").toWideCharPointer(), &found);
+            if (rootAttributes != INVALID_FILE_ATTRIBUTES)
+                removeEntry (root, rootAttributes);
 
-            if (search != INVALID_HANDLE_VALUE)
-            {
-                do
-                {
-                    const juce::String name (found.cFileName);
-
-                    if (! isSelfOrParent (name))
-                        removeLongForm (path + "\\" + name);
-                }
-                while (FindNextFileW (search, &found));
-
-                FindClose (search);
-            }
+            return;
         }
 
-        return isFolder ? RemoveDirectoryW (path.toWideCharPointer()) != 0
-                        : DeleteFileW (path.toWideCharPointer()) != 0;
+        struct Level
+        {
+            HANDLE search;
+            int pathLength;
+        };
+
+        auto path = root;
+        std::vector<Level> levels { { INVALID_HANDLE_VALUE, path.length() } };
+
+        while (! levels.empty())
+        {
+            auto& level = levels.back();
+            WIN32_FIND_DATAW found;
+            auto gotOne = false;
+
+            if (level.search == INVALID_HANDLE_VALUE)
+            {
+                level.search = FindFirstFileW ((path + "\\*").toWideCharPointer(), &found);
+                gotOne = level.search != INVALID_HANDLE_VALUE;
+            }
+            else
+            {
+                gotOne = FindNextFileW (level.search, &found) != 0;
+            }
+
+            if (! gotOne)
+            {
+                if (level.search != INVALID_HANDLE_VALUE)
+                    FindClose (level.search);
+
+                levels.pop_back();
+                RemoveDirectoryW (path.toWideCharPointer());
+                path = path.substring (0, levels.empty() ? 0 : levels.back().pathLength);
+                continue;
+            }
+
+            const juce::String name (found.cFileName);
+
+            if (isSelfOrParent (name))
+                continue;
+
+            const auto child = path + "\\" + name;
+
+            if (isFolderToEnter (found.dwFileAttributes))
+            {
+                path = child;
+                levels.push_back ({ INVALID_HANDLE_VALUE, path.length() });
+            }
+            else
+            {
+                removeEntry (child, found.dwFileAttributes);
+            }
+        }
     }
 }
 
@@ -103,75 +159,238 @@ juce::StringArray listFolder (const juce::File& folder)
 
 namespace
 {
-    /** Empties the folder open at folderFd, each entry relative to its folder's handle, so that a folder
-        swapped for a link while we work is never entered. Takes over the handle. */
-    void emptyFolder (int folderFd)
+    /** Where a folder lies. A mount point differs from the folder holding it in its device, or, for a
+        folder of the same file system mounted a second time, in its mount id. */
+    struct FolderIdentity
     {
-        auto* const folder = fdopendir (folderFd);
+        dev_t device = 0;
+        ino_t inode = 0;
+        uint64_t mount = 0;   // 0 where the system cannot tell (before Linux 5.8, or not Linux)
 
-        if (folder == nullptr)
+        bool isOnSameMount (const FolderIdentity& other) const   { return device == other.device && mount == other.mount; }
+        bool isSameFolder (const FolderIdentity& other) const    { return isOnSameMount (other) && inode == other.inode; }
+    };
+
+    /** Asked of the open folder itself, so that nothing can be swapped in between. */
+    std::optional<FolderIdentity> identify (int folderFd)
+    {
+       #if JUCE_LINUX
+        struct statx info {};
+
+        if (statx (folderFd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, STATX_TYPE | STATX_INO | STATX_MNT_ID, &info) != 0
+             || ! S_ISDIR (info.stx_mode))
+            return {};
+
+        return FolderIdentity { makedev (info.stx_dev_major, info.stx_dev_minor), (ino_t) info.stx_ino,
+                                (info.stx_mask & STATX_MNT_ID) != 0 ? (uint64_t) info.stx_mnt_id : 0 };
+       #else
+        struct stat info;
+
+        if (fstat (folderFd, &info) != 0 || ! S_ISDIR (info.st_mode))
+            return {};
+
+        return FolderIdentity { info.st_dev, info.st_ino, 0 };
+       #endif
+    }
+
+    /** A folder to empty: its name in the folder above, what it was when entered, and its listing while
+        open. Only the deepest levels keep their listings open; a level whose listing was closed is opened
+        again through ".." of the level below, checked to be the folder it was, and listed from the start,
+        skipping the names already found to stay. */
+    struct Level
+    {
+        std::string name;
+        FolderIdentity identity;
+        DIR* listing = nullptr;
+        std::vector<std::string> staying;
+    };
+
+    // Bounds the descriptors the walk holds whatever the depth; past it, going back up costs a reopen.
+    constexpr size_t maxOpenListings = 32;
+
+    class TreeEmptier final
+    {
+    public:
+        /** Takes over folderFd. */
+        TreeEmptier (int folderFd, const FolderIdentity& identity)
         {
-            close (folderFd);
-            return;
+            if (auto* const listing = fdopendir (folderFd))
+                levels.push_back ({ {}, identity, listing, {} });
+            else
+                close (folderFd);
         }
 
-        while (const auto* entry = readdir (folder))
+        ~TreeEmptier()
         {
-            const auto* name = entry->d_name;
+            for (auto& level : levels)
+                if (level.listing != nullptr)
+                    closedir (level.listing);
+        }
 
-            if (isSelfOrParent (name))
-                continue;
+        void run()
+        {
+            while (! levels.empty())
+            {
+                const auto* entry = readdir (levels.back().listing);
 
+                if (entry == nullptr)
+                {
+                    if (! leaveDeepest())
+                        return;
+                }
+                else if (! isSelfOrParent (entry->d_name) && ! isStaying (levels.back(), entry->d_name))
+                {
+                    removeEntry (entry->d_name);
+                }
+            }
+        }
+
+    private:
+        std::vector<Level> levels;
+        size_t shallowestOpen = 0;   // the open listings are those of levels shallowestOpen and below
+
+        static bool isStaying (const Level& level, const char* name)
+        {
+            return std::find (level.staying.begin(), level.staying.end(), name) != level.staying.end();
+        }
+
+        int deepestFd() const   { return dirfd (levels.back().listing); }
+
+        void removeEntry (const std::string& name)
+        {
+            auto& level = levels.back();
             struct stat info;
 
-            if (fstatat (folderFd, name, &info, AT_SYMLINK_NOFOLLOW) != 0)
-                continue;
-
-            if (S_ISDIR (info.st_mode))
+            if (fstatat (deepestFd(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
             {
-                const auto childFd = openat (folderFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+                if (errno != ENOENT)
+                    level.staying.push_back (name);
 
-                if (childFd >= 0)
-                    emptyFolder (childFd);
-
-                unlinkat (folderFd, name, AT_REMOVEDIR);
+                return;
             }
-            else
+
+            if (! S_ISDIR (info.st_mode))
             {
-                unlinkat (folderFd, name, 0);
+                if (unlinkat (deepestFd(), name.c_str(), 0) != 0)
+                    level.staying.push_back (name);
+
+                return;
+            }
+
+            // Never through a link: a folder swapped for one meanwhile fails to open.
+            const auto childFd = openat (deepestFd(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            const auto identity = childFd >= 0 ? identify (childFd) : std::nullopt;
+            auto* const listing = identity && identity->isOnSameMount (level.identity) ? fdopendir (childFd) : nullptr;
+
+            if (listing == nullptr)
+            {
+                if (childFd >= 0)
+                    close (childFd);
+
+                // An empty folder goes even when it cannot be read; the system never removes a mount point.
+                if (unlinkat (deepestFd(), name.c_str(), AT_REMOVEDIR) != 0 && errno != ENOENT)
+                    level.staying.push_back (name);
+
+                return;
+            }
+
+            levels.push_back ({ name, *identity, listing, {} });
+
+            if (levels.size() - shallowestOpen > maxOpenListings)
+            {
+                closedir (levels[shallowestOpen].listing);
+                levels[shallowestOpen++].listing = nullptr;
             }
         }
 
-        closedir (folder);
-    }
+        /** Closes the emptied deepest level and removes it from its parent, reopening the parent when its
+            listing was closed. False when the parent is not the folder it was: someone moved things, and
+            the walk stops rather than work anywhere else. */
+        bool leaveDeepest()
+        {
+            if (levels.size() == 1)
+            {
+                closedir (levels.back().listing);
+                levels.pop_back();
+                return true;
+            }
+
+            auto& parent = levels[levels.size() - 2];
+
+            if (parent.listing == nullptr)
+            {
+                const auto parentFd = openat (deepestFd(), "..", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+                const auto identity = parentFd >= 0 ? identify (parentFd) : std::nullopt;
+                parent.listing = identity && identity->isSameFolder (parent.identity) ? fdopendir (parentFd) : nullptr;
+
+                if (parent.listing == nullptr)
+                {
+                    if (parentFd >= 0)
+                        close (parentFd);
+
+                    return false;
+                }
+
+                shallowestOpen = levels.size() - 2;
+            }
+
+            const auto name = std::move (levels.back().name);
+            closedir (levels.back().listing);
+            levels.pop_back();
+
+            if (unlinkat (deepestFd(), name.c_str(), AT_REMOVEDIR) != 0)
+                levels.back().staying.push_back (name);
+
+            return true;
+        }
+
+        JUCE_DECLARE_NON_COPYABLE (TreeEmptier)
+    };
 }
 
 bool removeTree (const juce::File& path)
 {
-    const auto name = path.getFullPathName();
-    struct stat info;
+    const auto name = path.getFileName().toStdString();
 
-    if (name.isEmpty())
+    if (path.getFullPathName().isEmpty() || name.empty())
         return false;
 
-    if (lstat (name.toRawUTF8(), &info) != 0)
+    // Everything is removed relative to the folder holding the path, whose mount the walk never leaves.
+    const auto parentFd = open (path.getParentDirectory().getFullPathName().toRawUTF8(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+
+    if (parentFd < 0)
         return errno == ENOENT;
+
+    struct stat info;
+    const auto parentIdentity = identify (parentFd);
+
+    if (fstatat (parentFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+    {
+        const auto absent = errno == ENOENT;
+        close (parentFd);
+        return absent;
+    }
 
     if (S_ISDIR (info.st_mode))
     {
-        const auto folderFd = open (name.toRawUTF8(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const auto folderFd = openat (parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const auto identity = folderFd >= 0 ? identify (folderFd) : std::nullopt;
 
-        if (folderFd >= 0)
-            emptyFolder (folderFd);
+        if (identity && parentIdentity && identity->isOnSameMount (*parentIdentity))
+            TreeEmptier (folderFd, *identity).run();
+        else if (folderFd >= 0)
+            close (folderFd);
 
-        rmdir (name.toRawUTF8());
+        unlinkat (parentFd, name.c_str(), AT_REMOVEDIR);
     }
     else
     {
-        unlink (name.toRawUTF8());
+        unlinkat (parentFd, name.c_str(), 0);
     }
 
-    return ! pathIsTaken (path);
+    const auto gone = fstatat (parentFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT;
+    close (parentFd);
+    return gone;
 }
 
 juce::StringArray listFolder (const juce::File& folder)

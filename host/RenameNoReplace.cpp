@@ -16,9 +16,10 @@ namespace ov
 
 RenameFailure renameNoReplace (const juce::File& source, const juce::File& destination)
 {
-    // Without MOVEFILE_REPLACE_EXISTING the call refuses an existing destination.
+    // Without MOVEFILE_REPLACE_EXISTING the call refuses an existing destination; with
+    // MOVEFILE_WRITE_THROUGH it returns once the move is on the disk.
     if (MoveFileExW (source.getFullPathName().toWideCharPointer(),
-                     destination.getFullPathName().toWideCharPointer(), 0))
+                     destination.getFullPathName().toWideCharPointer(), MOVEFILE_WRITE_THROUGH))
         return RenameFailure::none;
 
     switch (GetLastError())

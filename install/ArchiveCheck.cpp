@@ -1,4 +1,5 @@
 #include "install/ArchiveCheck.h"
+#include "host/PeVersionReader.h"
 #include "install/BundleInstaller.h"
 #include "install/FormatFiles.h"
 #include "install/FormatProbe.h"
@@ -13,6 +14,41 @@ namespace ov
 
 namespace
 {
+    /** The longest path a run writes below the default install folder is the staging folder beside the
+        bundle; this is it as Windows spells it. */
+    juce::String getDefaultStagingFolder (int formatIndex, const juce::String& bundleName)
+    {
+        const auto staging = BundleSiblings (juce::File ("/" + bundleName)).staging.getFileName();
+        return (juce::String (windowsCommonFilesBase) + "/" + product::formats[(size_t) formatIndex].defaultSubfolder
+                + "/" + staging).replaceCharacter ('/', '\\');
+    }
+
+    /** Every entry, read through the framework's reader as the unpack will read it, inflates to no more
+        and no less than its recorded size, which the entry rules bound. The unpack writes whatever the
+        stream gives before it reads the file back, so an entry that inflates far beyond its record must
+        be caught here, where reading stops one byte past it. */
+    juce::Result checkInflatedSizes (const juce::MemoryBlock& archive, const std::vector<ZipEntryRecord>& records)
+    {
+        juce::ZipFile reader (new juce::MemoryInputStream (archive, false), true);
+
+        for (int i = 0; i < reader.getNumEntries() && i < (int) records.size(); ++i)
+        {
+            const auto& record = records[(size_t) i];
+            const std::unique_ptr<juce::InputStream> in (reader.createStreamForEntry (i));
+
+            if (in == nullptr || record.isFolder())
+                continue;
+
+            in->skipNextBytes ((juce::int64) record.uncompressedSize + 1);
+
+            if (in->getPosition() != (juce::int64) record.uncompressedSize)
+                return juce::Result::fail (record.name + ": does not unpack to the " + juce::String (record.uncompressedSize)
+                                           + " bytes it records");
+        }
+
+        return juce::Result::ok();
+    }
+
     juce::Result checkUnpacked (int formatIndex, const juce::File& installFolder, const juce::String& productName)
     {
         const auto& format = product::formats[(size_t) formatIndex];
@@ -44,23 +80,7 @@ namespace
 
 bool isX64PeImage (const juce::File& module)
 {
-    juce::FileInputStream in (module);
-
-    if (in.failedToOpen() || in.readShort() != 0x5a4d)          // "MZ"
-        return false;
-
-    in.setPosition (0x3c);
-    const auto ntOffset = (juce::int64) (juce::uint32) in.readInt();
-
-    if (ntOffset + 26 > in.getTotalLength() || ! in.setPosition (ntOffset))
-        return false;
-
-    const auto signature = (juce::uint32) in.readInt();         // "PE\0\0"
-    const auto machine = (juce::uint16) in.readShort();
-    in.setPosition (ntOffset + 24);
-    const auto magic = (juce::uint16) in.readShort();
-
-    return signature == 0x00004550 && machine == 0x8664 && magic == 0x20b;
+    return isX64Module (module.getFullPathName().toStdString());
 }
 
 juce::Result checkProductArchive (int formatIndex, const juce::MemoryBlock& archive, const juce::File& scratchParent)
@@ -72,8 +92,16 @@ juce::Result checkProductArchive (int formatIndex, const juce::MemoryBlock& arch
     if (! records)
         return juce::Result::fail ("not an archive the installer reads (damaged, or several disks or 64-bit sizes)");
 
-    if (const auto entries = checkBundleEntries (*records, bundleName); entries.failed())
-        return entries;
+    auto rules = checkBundleEntries (*records, bundleName);
+
+    if (rules.wasOk())
+        rules = checkWindowsPathLengths (*records, getDefaultStagingFolder (formatIndex, bundleName));
+
+    if (rules.wasOk())
+        rules = checkInflatedSizes (archive, *records);
+
+    if (rules.failed())
+        return rules;
 
     const auto scratch = scratchParent.getNonexistentChildFile ("ov-archive-check", {}, false);
 

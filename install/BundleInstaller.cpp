@@ -1,4 +1,5 @@
 #include "install/BundleInstaller.h"
+#include "host/FlushToDisk.h"
 #include "host/RemoveTree.h"
 #include "host/RenameNoReplace.h"
 #include "install/FormatProbe.h"
@@ -17,9 +18,9 @@ namespace
     constexpr size_t readBackBufferSize = 256 * 1024;
     constexpr juce::uint64 smallestWrite = 4096;
 
-    // Each discard whose files could not all be deleted holds one name until a later run clears it;
-    // past this many such names something keeps refusing and the run says so.
-    constexpr int maxDiscardedNames = 1000;
+    // Names of the discarded kind with higher numbers than this are not counted when choosing the next
+    // number, so that a hostile name cannot make the count overflow.
+    constexpr juce::int64 maxDiscardedNumber = 1000000000;
 
     FormatOutcome succeeded()
     {
@@ -120,34 +121,57 @@ namespace
     struct Discarded
     {
         RenameFailure moveFailure = RenameFailure::none;   // why it could not be moved, if it was not
-        std::optional<juce::File> leftover;                // where files are left, if any are
+        juce::String note;                                 // what stays, and where, if anything does
     };
+
+    /** One above the highest number that a discarded name in the bundle's folder holds, so that however
+        many names earlier runs could not clear, the next discard takes a free one at its first try. */
+    int nextDiscardedNumber (const BundleSiblings& names, const juce::StringArray& folderNames)
+    {
+        juce::int64 highest = 0;
+
+        for (const auto& name : folderNames)
+        {
+            if (! names.isDiscardedName (name))
+                continue;
+
+            const auto number = name == names.discarded.getFileName() ? 1 : name.fromLastOccurrenceOf ("-", false, false).getLargeIntValue();
+
+            if (number <= maxDiscardedNumber)
+                highest = juce::jmax (highest, number);
+        }
+
+        return (int) highest + 1;
+    }
 
     /** Renames what is at the path to a free name of the discarded kind, so that it is never put back,
         and deletes it there. Files that cannot be deleted stay under that name; a later recovery tries
         again. */
     Discarded discard (const BundleSiblings& names, const juce::File& path)
     {
+        const auto folderNames = listFolder (names.bundle.getParentDirectory());
+        auto number = nextDiscardedNumber (names, folderNames);
         auto failure = RenameFailure::destinationExists;
 
-        for (int number = 1; number <= maxDiscardedNames && failure == RenameFailure::destinationExists; ++number)
+        // A name found taken was made after the listing: one more try per name the folder held is plenty.
+        for (int tries = 0; tries <= folderNames.size() && failure == RenameFailure::destinationExists; ++tries)
         {
-            const auto destination = names.discardedNumber (number);
+            const auto destination = names.discardedNumber (number++);
             failure = renameNoReplace (path, destination);
 
             if (failure == RenameFailure::none)
-                return { failure, removeTree (destination) ? std::nullopt : std::optional<juce::File> (destination) };
+                return { failure, removeTree (destination) ? juce::String() : describeLeftFiles (destination) };
         }
 
-        return { failure, path };
+        return { failure, "the old plug-in could not be moved away to be deleted and was left in " + path.getFullPathName() };
     }
 
     FormatOutcome succeededLeaving (const Discarded& discarded)
     {
         auto outcome = succeeded();
 
-        if (discarded.leftover)
-            outcome.notes.add (describeLeftFiles (*discarded.leftover));
+        if (discarded.note.isNotEmpty())
+            outcome.notes.add (discarded.note);
 
         return outcome;
     }
@@ -309,6 +333,14 @@ FormatOutcome installBundle (const FormatFiles& files, const void* archiveData, 
     }
 
     const auto staged = names.staging.getChildFile (bundle.getFileName());
+
+    // On the disk before the old bundle moves, so that a power cut after the swap finds the new one whole.
+    if (! flushTreeToDisk (names.staging))
+    {
+        removeTree (names.staging);
+        return failed (explainWriteFailure (installFolder, smallestWrite));
+    }
+
     const auto hadOldBundle = pathIsTaken (bundle);
 
     if (hadOldBundle)
@@ -328,11 +360,15 @@ FormatOutcome installBundle (const FormatFiles& files, const void* archiveData, 
         removeTree (names.staging);
     };
 
-    if (renameNoReplace (staged, bundle) != RenameFailure::none)
+    if (const auto failure = renameNoReplace (staged, bundle); failure != RenameFailure::none)
     {
         putOldBack();
-        return failed (failureReasons::folderNotWritable);
+        return failed (failure == RenameFailure::destinationExists ? failureReasons::bundlePathTaken
+                                                                   : failureReasons::folderNotWritable);
     }
+
+    // Both renames on the disk before anything old is deleted.
+    flushToDisk (installFolder);
 
     if (probeBundle (bundle, files.versionProbeFile, productVersion, host).installState != InstallState::installed)
     {

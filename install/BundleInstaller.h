@@ -39,8 +39,10 @@ namespace failureReasons
     inline constexpr const char* notEnoughMemory      = "not enough memory";
     inline constexpr const char* notReadBack          = "the new plug-in did not read back as installed";
     inline constexpr const char* stillPresent         = "the plug-in is still there after removing it";
+    inline constexpr const char* bundlePathTaken      = "another program put something at the plug-in's place meanwhile; it was left there";
     inline constexpr const char* leftoversStuck       = "files left over from an earlier run cannot be removed";
     inline constexpr const char* anotherCopyBusy      = "another copy of the installer is busy; nothing was changed";
+    inline constexpr const char* cannotRunAlone       = "the installer could not make sure it runs alone; nothing was changed";
 }
 
 /** The note of a format that succeeded but left old files that could not be removed, and where. */

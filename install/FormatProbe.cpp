@@ -1,4 +1,7 @@
 #include "install/FormatProbe.h"
+#include "host/PeVersionReader.h"
+
+#include <filesystem>
 
 namespace ov
 {
@@ -27,6 +30,15 @@ FormatStatus probeBundle (const juce::File& bundle,
 
     status.statusText += status.needsUpdate ? "NEEDS UPDATE" : "INSTALLED";
     return status;
+}
+
+bool isLoadableCopy (const juce::File& copy)
+{
+    const auto path = copy.getFullPathName().toStdString();
+    std::error_code error;
+
+    // Not File::isDirectory, which takes a socket for a folder.
+    return std::filesystem::is_directory (std::filesystem::u8path (path), error) || isX64Module (path);
 }
 
 } // namespace ov

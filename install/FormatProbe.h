@@ -14,4 +14,9 @@ FormatStatus probeBundle (const juce::File& bundle,
                           const juce::String& productVersion,
                           const Host& host);
 
+/** Whether a host would take what is at the path for a plug-in and load it: a bundle folder, or a file
+    that is a 64-bit Windows module (links followed). A dangling link, a pipe, a socket, a device or a
+    file of anything else is no plug-in. */
+bool isLoadableCopy (const juce::File& copy);
+
 } // namespace ov

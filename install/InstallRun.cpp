@@ -1,21 +1,18 @@
 #include "install/InstallRun.h"
-#include "host/RenameNoReplace.h"
 #include "install/BundleInstaller.h"
+#include "install/FormatProbe.h"
 
 namespace ov
 {
 
 InstallGuard::InstallGuard (const Host& host, int waitMilliseconds)
-    : lock (host.getMachineWideLockName (juce::String (product::makerFolderName) + "." + product::productIdentifier
-                                         + ".installer"))
+    : lock (getLocation (host), waitMilliseconds)
 {
-    held = lock.enter (waitMilliseconds);
 }
 
-InstallGuard::~InstallGuard()
+juce::String InstallGuard::getLocation (const Host& host)
 {
-    if (held)
-        lock.exit();
+    return host.getLockLocation (juce::String (product::makerFolderName) + "." + product::productIdentifier + ".installer");
 }
 
 juce::String describeFirstLoadedCopy (const juce::File& firstLoadedCopy)
@@ -29,6 +26,8 @@ FormatOutcomes runFormats (const FormatJobs& jobs, bool uninstalling, const juce
 {
     FormatOutcomes outcomes;
     const InstallGuard guard (host, waitMilliseconds);
+    const auto* refusal = guard.getState() == ProcessLock::State::heldByAnother ? failureReasons::anotherCopyBusy
+                                                                                 : failureReasons::cannotRunAlone;
 
     for (size_t i = 0; i < jobs.size(); ++i)
     {
@@ -38,14 +37,14 @@ FormatOutcomes runFormats (const FormatJobs& jobs, bool uninstalling, const juce
         const auto& job = *jobs[i];
 
         if (! guard.isHeld())
-            outcomes[i] = { true, false, failureReasons::anotherCopyBusy, {} };
+            outcomes[i] = { true, false, refusal, {} };
         else if (uninstalling)
             outcomes[i] = uninstallBundle (job.files.bundle);
         else
             outcomes[i] = installBundle (job.files, job.archiveData, job.archiveSize, productVersion, host);
 
         if (! uninstalling && outcomes[i].succeeded && job.firstLoadedCopy != juce::File()
-             && pathIsTaken (job.firstLoadedCopy))
+             && isLoadableCopy (job.firstLoadedCopy))
             outcomes[i].notes.add (describeFirstLoadedCopy (job.firstLoadedCopy));
     }
 

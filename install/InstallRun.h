@@ -1,6 +1,7 @@
 #pragma once
 
 #include "host/Host.h"
+#include "host/ProcessLock.h"
 #include "install/FormatFiles.h"
 #include "install/FormatStatus.h"
 #include "product/ProductManifest.h"
@@ -18,13 +19,15 @@ class InstallGuard final
 public:
     /** Waits at most waitMilliseconds for another copy to let go. */
     InstallGuard (const Host& host, int waitMilliseconds);
-    ~InstallGuard();
 
-    bool isHeld() const noexcept    { return held; }
+    /** Where every copy working with the host's folders takes it. */
+    static juce::String getLocation (const Host& host);
+
+    ProcessLock::State getState() const noexcept    { return lock.getState(); }
+    bool isHeld() const noexcept                    { return getState() == ProcessLock::State::held; }
 
 private:
-    juce::InterProcessLock lock;
-    bool held = false;
+    ProcessLock lock;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (InstallGuard)
 };
@@ -48,13 +51,14 @@ using FormatOutcomes = std::array<FormatOutcome, product::numFormats>;
 inline constexpr int busyWaitMilliseconds = 3000;
 
 /** Installs (or, when uninstalling, removes) each given format in index order, under the guard. When
-    another copy keeps the guard, nothing is touched and every given format says so. An install that
-    hosts will not load, because a copy they find first exists, says so in a note; that copy is not touched. */
+    another copy keeps the guard, or the guard cannot be taken, nothing is touched and every given format
+    says which. An install that hosts will not load, because a copy they find first exists, says so in a
+    note; that copy is not touched. */
 FormatOutcomes runFormats (const FormatJobs& jobs, bool uninstalling, const juce::String& productVersion,
                            const Host& host, int waitMilliseconds = busyWaitMilliseconds);
 
-/** Mends what killed runs left beside the bundles. Skipped, and false, while another copy holds the
-    guard: its run owns those names. */
+/** Mends what killed runs left beside the bundles. Skipped, and false, unless the guard is held: another
+    copy's run may own those names. */
 bool recoverInterruptedRuns (const std::array<juce::File, product::numFormats>& bundles, const Host& host);
 
 } // namespace ov

@@ -1,4 +1,5 @@
 #include "ui/MainComponent.h"
+#include "host/RenameNoReplace.h"
 #include "install/BundleInstaller.h"
 #include "install/FormatProbe.h"
 #include "install/InstallRun.h"
@@ -71,7 +72,21 @@ void MainComponent::installSelectedFormats()
         formatSelected[i] = false;
     }
 
+    // What the report needs of the disk around the run: an uninstall that finds nothing removed nothing.
+    ov::FinishedRun finished;
+    finished.uninstalled = uninstallMode;
+
+    for (size_t i = 0; i < jobs.size(); ++i)
+        finished.presentBefore[i] = jobs[i] && ov::pathIsTaken (jobs[i]->files.bundle);
+
     lastOutcomes = ov::runFormats (jobs, uninstallMode, productVersion, *host);
+    finished.outcomes = lastOutcomes;
+
+    for (size_t i = 0; i < jobs.size(); ++i)
+        if (lastOutcomes[i].succeeded && ! uninstallMode)
+            finished.versionAfter[i] = probeFormatStatus ((int) i).installedVersion;
+
+    lastReport = ov::describeRun (finished);
     installFinished = true;
 
     for (auto* control : { formatButtons[0].get(), formatButtons[1].get(), formatButtons[2].get(),

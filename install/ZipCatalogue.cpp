@@ -1,5 +1,7 @@
 #include "install/ZipCatalogue.h"
+#include "install/WindowsNames.h"
 
+#include <algorithm>
 #include <set>
 
 namespace ov
@@ -53,6 +55,73 @@ namespace
                 return pos;
 
         return {};
+    }
+
+    constexpr int maxNameLength = 255;              // NTFS, in UTF-16 units
+    constexpr int maxPathLength = 260 - 1;          // MAX_PATH, less the closing null
+    constexpr int maxFolderPathLength = maxPathLength - 12;
+
+    bool isForbiddenInNames (juce::juce_wchar c)
+    {
+        // ":" also covers drive letters and Windows' alternate data streams.
+        return c < 0x20 || c == ':' || c == '*' || c == '?' || c == '"' || c == '<' || c == '>' || c == '|';
+    }
+
+    /** Characters that make a name show as another: DEL and the C1 controls, and the marks, embeddings,
+        overrides and isolates that change the direction text is shown in. */
+    bool isMisleading (juce::juce_wchar c)
+    {
+        return c == 0x7f || (c >= 0x80 && c < 0xa0) || c == 0x061c || c == 0x200e || c == 0x200f
+                || (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
+    }
+
+    /** The rule a path's characters and names break, or nothing. */
+    std::optional<juce::String> findBadName (const juce::String& path, const juce::StringArray& parts)
+    {
+        for (auto c : path)
+        {
+            if (isForbiddenInNames (c))
+                return "character not allowed in a path";
+
+            if (isMisleading (c))
+                return "control or text-direction character, which shows the name as another";
+        }
+
+        for (const auto& part : parts)
+        {
+            if (part.isEmpty() || part == "." || part == "..")
+                return "not a plain path below the bundle";
+
+            if (part.endsWithChar (' ') || part.endsWithChar ('.'))
+                return "name ends in a blank or a dot, which Windows drops";
+
+            if (windowsNames::isDevice (part))
+                return "name of a Windows device (CON, NUL, COM1 and the like)";
+
+            if (windowsNames::length (part) > maxNameLength)
+                return "name longer than the " + juce::String (maxNameLength) + " characters Windows allows";
+        }
+
+        return {};
+    }
+
+    /** An entry whose stored bytes, local header included, overlap another's: one stream unpacked again
+        and again under many names. */
+    const ZipEntryRecord* findOverlap (const std::vector<ZipEntryRecord>& entries)
+    {
+        std::vector<const ZipEntryRecord*> byOffset;
+
+        for (const auto& entry : entries)
+            byOffset.push_back (&entry);
+
+        std::stable_sort (byOffset.begin(), byOffset.end(),
+                          [] (const auto* a, const auto* b) { return a->localHeaderOffset < b->localHeaderOffset; });
+
+        for (size_t i = 1; i < byOffset.size(); ++i)
+            if (byOffset[i]->localHeaderOffset < byOffset[i - 1]->dataOffset + byOffset[i - 1]->compressedSize)
+                return byOffset[i];
+
+        return nullptr;
     }
 }
 
@@ -118,6 +187,7 @@ std::optional<std::vector<ZipEntryRecord>> readZipCatalogue (const void* data, s
         if (localOffset + localHeaderSize > directoryOffset || bytes.u32 ((size_t) localOffset) != localHeaderSignature)
             return {};
 
+        entry.localHeaderOffset = localOffset;
         entry.dataOffset = localOffset + localHeaderSize + bytes.u16 ((size_t) localOffset + 26)
                                                          + bytes.u16 ((size_t) localOffset + 28);
 
@@ -137,6 +207,7 @@ juce::Result checkBundleEntries (const std::vector<ZipEntryRecord>& entries, con
         return juce::Result::fail ("no entries");
 
     std::set<juce::String> files, folders;
+    juce::uint64 totalSize = 0;
 
     for (const auto& entry : entries)
     {
@@ -158,28 +229,21 @@ juce::Result checkBundleEntries (const std::vector<ZipEntryRecord>& entries, con
             return fail ("folder with data");
 
         const auto path = entry.name.replaceCharacter ('\\', '/');
-
-        // ":" also covers drive letters and Windows' alternate data streams.
-        for (auto c : path)
-            if (c < 0x20 || c == ':' || c == '*' || c == '?' || c == '"' || c == '<' || c == '>' || c == '|')
-                return fail ("character not allowed in a path");
-
         const auto parts = juce::StringArray::fromTokens (entry.isFolder() ? path.dropLastCharacters (1) : path, "/", {});
 
-        for (const auto& part : parts)
-            if (part.isEmpty() || part == "." || part == ".." || part.endsWithChar (' ') || part.endsWithChar ('.'))
-                return fail ("not a plain path below the bundle");
+        if (const auto badName = findBadName (path, parts))
+            return fail (*badName);
 
         if (parts[0] != bundleName)
             return fail ("outside the bundle");
 
-        // Windows folds case, so two names that differ only in case are one file there.
-        const auto key = parts.joinIntoString ("/").toLowerCase();
+        const auto key = windowsNames::foldCase (parts.joinIntoString ("/"));
 
         if (files.count (key) > 0 || (! entry.isFolder() && folders.count (key) > 0))
-            return fail ("path given twice");
+            return fail ("path given twice (Windows takes the two names as one)");
 
         (entry.isFolder() ? folders : files).insert (key);
+        totalSize += entry.uncompressedSize;
     }
 
     for (const auto* paths : { &files, &folders })
@@ -191,6 +255,29 @@ juce::Result checkBundleEntries (const std::vector<ZipEntryRecord>& entries, con
                 if (files.count (parent) > 0)
                     return juce::Result::fail (path + ": below a file");
             }
+
+    if (const auto* overlapping = findOverlap (entries))
+        return juce::Result::fail (overlapping->name + ": its stored bytes overlap another entry's, so one stream would unpack many times");
+
+    if (totalSize > maxBundleSize)
+        return juce::Result::fail ("the entries unpack to " + juce::String (totalSize) + " bytes, more than the "
+                                   + juce::String (maxBundleSize >> 20) + " MiB a bundle may take");
+
+    return juce::Result::ok();
+}
+
+juce::Result checkWindowsPathLengths (const std::vector<ZipEntryRecord>& entries, const juce::String& windowsFolder)
+{
+    for (const auto& entry : entries)
+    {
+        const auto path = windowsFolder + "\\" + entry.name.replaceCharacter ('/', '\\').trimCharactersAtEnd ("\\");
+        const auto folder = entry.isFolder() ? path : path.upToLastOccurrenceOf ("\\", false, false);
+
+        if (windowsNames::length (folder) > maxFolderPathLength || windowsNames::length (path) > maxPathLength)
+            return juce::Result::fail (entry.name + ": " + path + " is longer than Windows allows (MAX_PATH, "
+                                       + juce::String (maxPathLength) + " characters for a file, "
+                                       + juce::String (maxFolderPathLength) + " for a folder)");
+    }
 
     return juce::Result::ok();
 }

@@ -13,7 +13,7 @@ JUCE_DIR="$JUCE_CACHE/juce-8.0.6"
 sudo_if_needed() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
 packages=(g++ cmake ccache pkg-config dpkg-dev libgtest-dev
-          libfreetype-dev libfontconfig1-dev libx11-dev libxrandr-dev libxinerama-dev libxcursor-dev libxext-dev
+          libfreetype-dev libfontconfig1-dev libx11-dev libxdamage-dev libxrandr-dev libxinerama-dev libxcursor-dev libxext-dev
           zlib1g-dev libpng-dev libjpeg-dev xvfb xdotool x11-utils imagemagick unzip e2fsprogs util-linux
           python3 tesseract-ocr tesseract-ocr-eng)
 windows=0

@@ -9,11 +9,13 @@ archive already there. Entries: one top-level name, backslash separators, breadt
 case-insensitively, a stored empty entry for each folder that holds no file of its own, files deflated, fixed
 times and attributes, so the same bundles give the same bytes.
 
-Nothing is written to DIR unless every bundle passes: links and other non-regular files, files of 4 GiB or
-more and bundles not named for the product are refused here; every other rule (names Windows cannot hold, two
-names equal but for case, the module at the probe path, a 64-bit x86 image, a version that reads back as
-installed) is the installer's own, applied by archive-check (built by CMake; default build/archive-check) to
-the archives in a scratch folder. Standard library only.
+Nothing is written to DIR unless every bundle passes: links and other non-regular files, names that are not
+UTF-8, files of 4 GiB or more and bundles not named for the product are refused here; every other rule (names
+Windows cannot hold or takes for a device, two names Windows takes as one, paths beyond its limits below the
+default folder, the size a bundle may unpack to, the module at the probe path, a 64-bit x86 image, a version
+that reads back as installed) is the installer's own, applied by archive-check (built by CMake; default
+build/archive-check) to the archives in a scratch folder. Files are streamed, never read whole. Standard
+library only.
 """
 import argparse
 import json
@@ -29,6 +31,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 TIMESTAMP = (2024, 1, 1, 0, 0, 0)
 MSDOS_DIRECTORY, MSDOS_ARCHIVE = 0x10, 0x20
 ZIP_LIMIT = 0xFFFFFFFF  # sizes the archive form the installer reads can hold, below this
+CHUNK_SIZE = 1 << 20
 
 
 class Refusal(Exception):
@@ -38,6 +41,19 @@ class Refusal(Exception):
 def load_product():
     with open(os.path.join(ROOT, "product", "product.json"), encoding="utf-8") as f:
         return json.load(f)
+
+
+def is_utf8(name):
+    """Names the file system gave as bytes that are not UTF-8 arrive with lone surrogates in them."""
+    try:
+        name.encode("utf-8")
+        return True
+    except UnicodeEncodeError:
+        return False
+
+
+def printable(path):
+    return os.fsencode(path).decode("utf-8", "backslashreplace")
 
 
 def walk(bundle):
@@ -52,6 +68,9 @@ def walk(bundle):
             children = sorted(os.listdir(folder), key=lambda n: (n.casefold(), n))
             for child in children:
                 path = os.path.join(folder, child)
+                if not is_utf8(child):
+                    raise Refusal("%s: the name is not valid UTF-8, the only encoding the archive's names have"
+                                  % printable(path))
                 mode = os.lstat(path).st_mode
                 if stat.S_ISDIR(mode):
                     holds_files = any(not stat.S_ISDIR(os.lstat(os.path.join(path, c)).st_mode) for c in os.listdir(path))
@@ -92,8 +111,13 @@ def write_archive(path, entries):
             else:
                 info.compress_type = zipfile.ZIP_DEFLATED
                 info.external_attr = MSDOS_ARCHIVE
+                info._compresslevel = 9  # as writestr(..., compresslevel=9) sets it; compress_level from Python 3.13
+                # Streamed, never read whole. With the size known beforehand, as writestr knows it, the bytes
+                # written are the same.
                 with open(source, "rb") as f:
-                    archive.writestr(info, f.read(), compresslevel=9)
+                    info.file_size = os.fstat(f.fileno()).st_size
+                    with archive.open(info, "w") as out:
+                        shutil.copyfileobj(f, out, CHUNK_SIZE)
 
 
 def pack(bundles, out_dir, checker):

@@ -3,16 +3,52 @@
 
 #include "BinaryData.h"
 
+#include <cstdlib>
+
 namespace
 {
 
+#if JUCE_LINUX || JUCE_BSD
+/** The framework lists the system's font families the first time it makes any typeface, even one from
+    memory: it opens every installed font file, which with a thousand fonts takes a tenth of a second before
+    the first frame. The program never asks for a face by name, and the faces that supply characters its own
+    face lacks are found through fontconfig's cache, without that list. So, for the making of the first face,
+    the framework's font path names no folder; a path the user gave it is left alone. */
+class NoInstalledFontScan final
+{
+public:
+    NoInstalledFontScan()   : pathWasSet (std::getenv (variable) != nullptr)
+    {
+        if (! pathWasSet)
+            setenv (variable, "/dev/null", 1);
+    }
+
+    ~NoInstalledFontScan()
+    {
+        // Programs started later (the web browser) must not inherit it.
+        if (! pathWasSet)
+            unsetenv (variable);
+    }
+
+private:
+    static constexpr const char* variable = "JUCE_FONT_PATH";
+    const bool pathWasSet;
+
+    JUCE_DECLARE_NON_COPYABLE (NoInstalledFontScan)
+};
+#endif
+
 juce::Typeface::Ptr makeRegularTypeface (const void* fontData, size_t fontDataSize)
 {
+   #if JUCE_LINUX || JUCE_BSD
+    const NoInstalledFontScan noScan;
+   #endif
+
     if (auto typeface = juce::Typeface::createSystemTypefaceFor (fontData, fontDataSize))
         return typeface;
 
     // A broken font resource must not leave every text of the window without a face.
-    return juce::Font::getDefaultTypefaceForFont (juce::Font (juce::FontOptions{}));
+    return juce::Typeface::findSystemTypeface();
 }
 
 } // namespace

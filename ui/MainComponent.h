@@ -5,12 +5,15 @@
 #include "product/SettingsFile.h"
 #include "ui/CustomLookAndFeel.h"
 #include "ui/PanelButton.h"
+#include "ui/RunReport.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class panel_eula;
 class panel_support;
@@ -54,6 +57,10 @@ public:
         misses key changes made while the pointer was elsewhere. */
     void followShiftKey();
 
+    /** Work the first frame does not need: run once that frame is painted, from a message its paint posts,
+        or before the first command if one comes sooner. */
+    void afterFirstPaint (std::function<void()> work);
+
     //==============================================================================
     // Read by tests and by the accessibility handlers.
     bool isFormatSelected (int index) const           { return formatSelected[(size_t) index]; }
@@ -63,18 +70,27 @@ public:
     const ov::InstallFolders& getInstallFolders() const { return installFolders; }
     const juce::File& getSettingsFolder() const       { return settingsFolder; }
     const std::array<ov::FormatOutcome, 3>& getLastOutcomes() const { return lastOutcomes; }
+    const ov::RunReport& getLastReport() const        { return lastReport; }
     juce::String getHelpText() const;
 
 private:
+    // Construction and layout: MainComponent.cpp.
     std::unique_ptr<juce::TextButton> makeControl (const juce::String& name, PanelButton::Speech);
+    void layOutOverlays();
+
+    // Hover help and commands: MainComponentCommands.cpp.
     std::optional<juce::String> findHoverHelp (const juce::String& buttonName) const;
     juce::String getFormatHelp (int index) const;
-    bool anyFormatFailed() const;
-    juce::StringArray describeOutcomes() const;
+
+    // The face of the controls: MainComponentPaint.cpp.
     void paintControlFace (juce::Graphics&, const juce::Button&, int iconIndex, float iconInset, const juce::String& caption);
-    void paintOutcome (juce::Graphics&);
-    void paintOutcomeLines (juce::Graphics&, juce::Rectangle<float> band);
     void paintFormatRows (juce::Graphics&);
+    void runStartupWork();
+    void writeMissingSettings();
+
+    // The finished display: MainComponentFinished.cpp.
+    void paintFinishedDisplay (juce::Graphics&);
+    void paintReportLines (juce::Graphics&, juce::Rectangle<float> band);
 
     std::shared_ptr<const ov::Host> host;
 
@@ -104,6 +120,10 @@ private:
     std::array<bool, 3> formatSelected {};
     ov::InstallFolders installFolders;
     std::array<ov::FormatOutcome, 3> lastOutcomes;
+    ov::RunReport lastReport;   // what the finished display and the support mail say of the run
+
+    std::vector<std::function<void()>> startupWork;
+    bool startupWorkPosted = false;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
 };

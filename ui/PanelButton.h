@@ -1,13 +1,13 @@
 #pragma once
 
-#include <juce_gui_basics/juce_gui_basics.h>
+#include "ui/TransparentButton.h"
 
 #include <functional>
 
 /** One of the main panel's transparent controls: the panel paints its face and names it by its
     component name. What it tells a screen reader is asked of the panel at the moment of asking,
     so it follows the Shift key, the selection and the bundles on disk without being told. */
-class PanelButton final : public juce::TextButton
+class PanelButton final : public TransparentButton
 {
 public:
     struct Speech

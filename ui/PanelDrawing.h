@@ -28,6 +28,48 @@ inline std::unique_ptr<juce::Drawable> parseIcon (const char* data, int size, bo
     return icon;
 }
 
+/** An icon drawn within an area; one that could not be parsed simply leaves its place empty. */
+inline void drawIcon (juce::Graphics& g, juce::Drawable* icon, juce::Rectangle<float> area,
+                      juce::RectanglePlacement placement = juce::RectanglePlacement::centred)
+{
+    if (icon != nullptr)
+        icon->drawWithin (g, area, placement, 1.0f);
+}
+
+/** An icon drawn in another colour, recoloured in place and back at once: the parsed icon is shared by every paint. */
+inline void drawRecolouredIcon (juce::Graphics& g, juce::Drawable* icon, juce::Colour from, juce::Colour to,
+                                juce::Rectangle<float> area,
+                                juce::RectanglePlacement placement = juce::RectanglePlacement::centred)
+{
+    if (icon == nullptr)
+        return;
+
+    icon->replaceColour (from, to);
+    icon->drawWithin (g, area, placement, 1.0f);
+    icon->replaceColour (to, from);
+}
+
+/** Lines centred under one another in a band: a line wider than the band wraps (a long path within itself),
+    and the text, starting at the font's height, gets smaller until all of it fits the band's height. */
+inline juce::TextLayout fitLines (const juce::StringArray& lines, const juce::Font& font, juce::Colour colour,
+                                  juce::Rectangle<float> band)
+{
+    juce::TextLayout layout;
+
+    for (auto height = font.getHeight();; height *= 0.9f)
+    {
+        juce::AttributedString text (lines.joinIntoString ("\n"));
+        text.setFont (font.withHeight (height));
+        text.setColour (colour);
+        text.setJustification (juce::Justification::horizontallyCentred);
+        text.setWordWrap (juce::AttributedString::byWord);
+        layout.createLayout (text, band.getWidth());
+
+        if (layout.getHeight() <= band.getHeight() || height < 1.0f)
+            return layout;
+    }
+}
+
 /** The face of a clickable tile: green while pressed, brighter grey under the pointer. */
 inline juce::Colour faceColour (const juce::Button& button)
 {

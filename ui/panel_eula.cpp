@@ -1,5 +1,6 @@
 #include "ui/panel_eula.h"
 #include "ui/PanelDrawing.h"
+#include "ui/TransparentButton.h"
 #include "ui/Palette.h"
 
 using namespace ov::palette;
@@ -16,7 +17,7 @@ panel_eula::panel_eula (juce::String licenceText)
     licenceEditor->setTitle ("LICENSE AGREEMENT");
 
     // Left editable on purpose: scrolling, selecting and copying work as in any text field, and nothing typed is kept.
-    closeButton = std::make_unique<juce::TextButton>();
+    closeButton = std::make_unique<TransparentButton>();
     addAndMakeVisible (*closeButton);
     closeButton->setName ("X");
     closeButton->setAlpha (0.0f);

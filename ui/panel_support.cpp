@@ -1,6 +1,7 @@
 #include "ui/panel_support.h"
 #include "product/ProductManifest.h"
 #include "ui/PanelDrawing.h"
+#include "ui/TransparentButton.h"
 #include "ui/Palette.h"
 
 #include "BinaryData.h"
@@ -56,7 +57,7 @@ panel_support::panel_support()
 
     const auto makeButton = [this] (const char* name, const char* title, const juce::String& description)
     {
-        auto button = std::make_unique<juce::TextButton>();
+        auto button = std::make_unique<TransparentButton>();
         addAndMakeVisible (*button);
         button->setName (name);
         button->setAlpha (0.0f);
@@ -114,12 +115,17 @@ juce::String panel_support::getAboutText() const
 
 juce::URL panel_support::makeMailLink() const
 {
-    const auto body = "Product: " + productName + " " + productVersion + "\n"
-                    + "Operating System: " + juce::SystemStats::getOperatingSystemName() + "\n"
-                    + "Device: " + juce::SystemStats::getDeviceDescription() + "\n"
-                    + "CPU: " + juce::SystemStats::getCpuModel() + "\n"
-                    + "\n"
-                    + "Your problem, and the steps to recreate it, if possible:\n";
+    auto body = "Product: " + productName + " " + productVersion + "\n"
+              + "Operating System: " + juce::SystemStats::getOperatingSystemName() + "\n"
+              + "Device: " + juce::SystemStats::getDeviceDescription() + "\n"
+              + "CPU: " + juce::SystemStats::getCpuModel() + "\n"
+              + "\n";
+
+    // A request after a run says what the installer reported, in its own words.
+    if (! lastRunReport.isEmpty())
+        body << lastRunReport.joinIntoString ("\n") << "\n\n";
+
+    body << "Your problem, and the steps to recreate it, if possible:\n";
     const auto subject = productName + " help";
 
     return juce::URL (juce::String ("mailto:") + ov::product::supportEmailAddress

@@ -27,6 +27,9 @@ public:
     float layoutUnit = 9.0f;
     juce::String settingsFolder, productName, productVersion;
 
+    /** What the main panel showed of the last install or uninstall run, line by line; empty before any run. */
+    juce::StringArray lastRunReport;
+
     /** Opens the links; the main panel hands in its own. */
     std::shared_ptr<const ov::Host> host = std::make_shared<ov::SystemHost>();
 

@@ -1,6 +1,7 @@
 // Times the engine's install of one format against unzip on the same archive, measures its peak extra
 // memory, and the bytes and time of one probe of a format. A program, not a test: figures vary by machine.
 
+#include "host/FlushToDisk.h"
 #include "host/PeVersionReader.h"
 #include "install/BundleInstaller.h"
 #include "install/FormatProbe.h"
@@ -158,10 +159,23 @@ int main (int argc, char** argv)
         }));
     }
 
+    // What waiting for the disk costs within an install: the bundle freshly unpacked, then flushed.
+    std::vector<double> flush;
+    const auto flushFolder = sandbox.getRoot().getChildFile ("flush");
+
+    for (int run = 0; run < runs; ++run)
+    {
+        flushFolder.deleteRecursively();
+        flushFolder.createDirectory();
+        ov::unpackArchive (archive, flushFolder);
+        flush.push_back (secondsOf ([&] { ov::flushTreeToDisk (flushFolder); ov::flushToDisk (flushFolder.getParentDirectory()); }));
+    }
+
     std::printf ("install into an empty folder: median %.1f ms\n", median (fresh) * 1000.0);
     std::printf ("install over the same bundle: median %.1f ms\n", median (update) * 1000.0);
     std::printf ("unzip -o -q into a fresh folder: median %.1f ms\n", median (unzip) * 1000.0);
     std::printf ("ratio install / unzip: %.2f (update / unzip: %.2f)\n", median (fresh) / median (unzip), median (update) / median (unzip));
+    std::printf ("of an install, flushing the new bundle and its folder to the disk: median %.1f ms\n", median (flush) * 1000.0);
 
     //==========================================================================
     // In a fresh process, so that no memory freed by the runs above is there to be reused.

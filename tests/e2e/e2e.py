@@ -7,6 +7,7 @@ import html
 import os
 import re
 import shutil
+import signal
 import sys
 import time
 import urllib.parse
@@ -15,8 +16,8 @@ import zipfile
 sys.dont_write_bytecode = True  # run from the source tree: leave no cache there
 
 from harness import (ARCHIVE_DIR, BACKGROUND, BLUE, GREEN, GREY_TEXT, LIGHT, PATIENCE, SCREEN, SOURCE_DIR, YELLOW, Failure,
-                     archive_entries, brightness, check, installed_entries, keep_screenshot, near, over_background,
-                     product_value, reads, session, tree_digest, wait_for)
+                     archive_entries, brightness, busy_cores, check, installed_entries, keep_screenshot, near,
+                     over_background, product_value, reads, session, tree_digest, wait_for)
 
 UNIT = 6
 ROWS = {"VST3": (24, 180, 270, 60), "CLAP": (306, 180, 270, 60), "AAX": (24, 252, 270, 60)}
@@ -108,6 +109,24 @@ def resized_square(run):
     return (w, h) if w == h != 600 else None
 
 
+def expect_installed(sandbox, name):
+    """The format's bundle in its default folder is its archive, file for file, and nothing lies beside it."""
+    archive, bundle, _ = sandbox.FORMATS[name]
+    expected = archive_entries(archive)
+    actual = installed_entries(sandbox.default_folder(name), bundle)
+    files = lambda entries: {k: v for k, v in entries.items() if v is not None}
+    check(files(actual) == files(expected), "%s bundle differs from its archive:\n  missing %s\n  extra %s" % (
+        name, sorted(set(files(expected).items()) - set(files(actual).items())),
+        sorted(set(files(actual).items()) - set(files(expected).items()))))
+    # Folders: the archive's own folder entries, and those its files lie in; no others.
+    folders = {k for k, v in expected.items() if v is None}
+    folders |= {p.rsplit("/", n)[0] + "/" for p in files(expected) for n in range(1, p.count("/") + 1)}
+    check({k for k, v in actual.items() if v is None} == folders - {bundle + "/"},
+          "%s bundle has other folders than its archive" % name)
+    leftovers = [f for f in os.listdir(sandbox.default_folder(name)) if f != bundle]
+    check(not leftovers, "%s install folder holds more than the bundle: %s" % (name, leftovers))
+
+
 def expect_face(shot, expected, name):
     """Each named point (x, y), or area (x, y, w, h) by its brightest pixel, at its colour within 4 levels.
     All the wrong ones are told at once, with the screenshot kept."""
@@ -175,7 +194,9 @@ def scenario_first_start():
         run = start_clean(start)
         shot = run.wait_for_shot(lambda s: row_is(s, "VST3", ROW_ABSENT), PATIENCE, "the format rows")
 
-        check(os.path.isfile(sandbox.settings_file), "no settings file at %s" % sandbox.settings_file)
+        # Written once the first frame is out, not before it.
+        check(wait_for(lambda: os.path.isfile(sandbox.settings_file), PATIENCE),
+              "no settings file at %s" % sandbox.settings_file)
         with open(sandbox.settings_file, encoding="utf-8") as f:
             text = f.read()
         # The note's attribute name ends in a colon, which namespace-aware XML readers refuse: read it as text.
@@ -210,20 +231,8 @@ def scenario_install_all():
         expect_reads(shot, (24, 330, 552, 72), "SUCCESS!", "the finished display")
         keep_screenshot(shot, "e2e-installed.png")
 
-        for name, (archive, bundle, _) in sandbox.FORMATS.items():
-            expected = archive_entries(archive)
-            actual = installed_entries(sandbox.default_folder(name), bundle)
-            files = lambda entries: {k: v for k, v in entries.items() if v is not None}
-            check(files(actual) == files(expected), "%s bundle differs from its archive:\n  missing %s\n  extra %s" % (
-                name, sorted(set(files(expected).items()) - set(files(actual).items())),
-                sorted(set(files(actual).items()) - set(files(expected).items()))))
-            # Folders: the archive's own folder entries, and those its files lie in; no others.
-            folders = {k for k, v in expected.items() if v is None}
-            folders |= {p.rsplit("/", n)[0] + "/" for p in files(expected) for n in range(1, p.count("/") + 1)}
-            check({k for k, v in actual.items() if v is None} == folders - {bundle + "/"},
-                  "%s bundle has other folders than its archive" % name)
-            leftovers = [f for f in os.listdir(sandbox.default_folder(name)) if f != bundle]
-            check(not leftovers, "%s install folder holds more than the bundle: %s" % (name, leftovers))
+        for name in sandbox.FORMATS:
+            expect_installed(sandbox, name)
         check(run.request_close() == 0, "closing did not end the program with code 0")
 
 
@@ -405,6 +414,16 @@ def scenario_another_copy():
         check(not os.path.lexists(set_aside), "the set-aside bundle is still beside the bundle")
         check(run.request_close() == 0, "closing did not end the program with code 0")
 
+        # A folder where the lock's file belongs: no copy can tell whether it runs alone, and this one says so.
+        os.mkdir(sandbox.lock_file)
+        before = tree_digest(sandbox.drive)
+        run = start_clean(start)
+        run.click(*ROWS["CLAP"][:2])
+        shot, _ = finished_shot(run, "e2e-cannot-run-alone.png")
+        expect_reads(shot, (24, 168, 552, 72), "could not make sure it runs alone", "the CLAP line")
+        check(tree_digest(sandbox.drive) == before, "INSTALL changed files though it could not take the lock")
+        check(run.request_close() == 0, "closing did not end the program with code 0")
+
 
 def scenario_users_own_vst3():
     """An older copy in the user's own VST3 folder, which hosts load first, is named after the install and left."""
@@ -444,6 +463,17 @@ def scenario_immutable_folder():
 
         check(tree_digest(bundle) == previous, "the previous VST3 bundle was changed")
         check(sorted(os.listdir(locked)) == ["Tavrin3.vst3"], "the locked folder holds %s" % os.listdir(locked))
+
+        # A support request written now quotes the finished display before the prompt.
+        run.click(*EXTRAS["SUPPORT"])
+        run.move(*AWAY)
+        run.wait_for_shot(lambda s: not panel_shown(s), PATIENCE, "the support overlay")
+        run.click(*MAIL)
+        check(wait_for(lambda: sandbox.opened_links(), PATIENCE), "MAIL opened no link")
+        query = dict(item.split("=", 1) for item in sandbox.opened_links()[-1].split("?", 1)[1].split("&"))
+        body = urllib.parse.unquote(query["body"])
+        check(re.search(r"\nCPU: [^\n]*\n\nFAILED\nVST3: [^\n]+\n\nYour problem, and the steps to recreate it, if possible:\n$",
+                        body) is not None, "the mail body does not quote the finished display: %r" % body)
         check(run.request_close() == 0, "closing did not end the program with code 0")
 
 
@@ -584,26 +614,66 @@ def scenario_resize():
 
 
 def scenario_huge_window():
-    """A window resized far past what the renderer can paint is taken back to 16384 square and lives on."""
+    """A window resized far past what the renderer can paint is taken back to 16384 square and lives on; a close
+    request while it paints at that size ends it."""
     with session() as (display, sandbox, start):
         run = start_clean(start)
         run.wait_for_shot(panel_shown, PATIENCE, "the main panel")
 
         # Painting a 16384-pixel face in software takes a while on a small machine: wait long.
         slow = 6 * PATIENCE
-        run.resize(24000, 24000)
-        check(wait_for(lambda: run.process.poll() is not None or run.geometry()[2:] == (16384, 16384), slow)
-              and run.process.poll() is None,
-              "after a resize to 24000 square the program %s" % ("died:\n" + run.output() if run.process.poll() is not None
-                                                                 else "left the window at %s, not 16384 square"
-                                                                 % (run.geometry()[2:],)))
 
+        def resize_to_24000(what):
+            run.resize(24000, 24000)
+            died = lambda: run.process.poll() is not None
+            check(wait_for(lambda: died() or run.geometry()[2:] == (16384, 16384), slow) and not died(),
+                  "after %s to 24000 square the program %s" % (what, "died:\n" + run.output() if died() else
+                                                               "left the window at %s, not 16384 square"
+                                                               % (run.geometry()[2:],)))
+
+        resize_to_24000("a resize")
         run.resize(600, 600)
         check(wait_for(lambda: run.geometry()[2:] == (600, 600), slow), "the window did not come back to 600")
         run.move(*AWAY)
         run.wait_for_shot(lambda s: s.width == 600 and panel_shown(s) and row_is(s, "VST3", ROW_ABSENT), slow,
                           "the face repainted at 600 after 24000 square")
         check(run.process.poll() is None, "the program ended after coming back to 600")
+
+        resize_to_24000("a second resize")
+        # Painting that face takes seconds here: the request comes while it is painted and sent to the server.
+        time.sleep(0.5)
+        check(run.request_close(PATIENCE) == 0, "closing at 16384 square did not end the program with code 0")
+
+
+def scenario_close_requests():
+    """With two cores kept busy, close requests at moments of the start-up from the mapping of the window on, and
+    one during an install run: every one ends the program with code 0 within a few seconds, the run first."""
+    moments = (0, 0.1, 0.3, 0.8, 1.5, 3.0)
+    answer = 6
+    with busy_cores(2, 240), session() as (display, sandbox, start):
+        unanswered = []
+        for moment in moments * 2:
+            run = start(painted=False)
+            time.sleep(moment)
+            try:
+                check(run.request_close(answer) == 0, "the program ended with code %s" % run.process.returncode)
+            except Failure as failure:
+                unanswered.append("%g s after the mapping: %s" % (moment, failure))
+                run.kill()
+        check(not unanswered, "%d of %d close requests during the start-up failed:\n  %s"
+              % (len(unanswered), len(moments) * 2, "\n  ".join(unanswered)))
+
+        run = start_clean(start)
+        run.click(*SELECT_ALL)
+        run.move(*AWAY)
+        run.wait_for_shot(lambda s: all(row_selected(s, n) for n in ROWS), PATIENCE, "all three rows selected")
+        run.move(*INSTALL)
+        run.display.run("xdotool", "mousedown", "1", check=True)
+        time.sleep(0.05)
+        run.display.run("xdotool", "mouseup", "1", check=True)
+        check(run.request_close(answer) == 0, "closing during the install run did not end the program with code 0")
+        for name in sandbox.FORMATS:
+            expect_installed(sandbox, name)
 
 
 def scenario_face_at_600():
@@ -686,6 +756,61 @@ def scenario_old_files_left():
         check(run.request_close() == 0, "closing did not end the program with code 0")
 
 
+def scenario_keys_then_close():
+    """Keys pressed in the licence overlay reach the controls, as a keyboard user's do; the overlays are closed
+    and then the window: no control stays pressed after a click from the keyboard, and the program ends cleanly
+    whatever holds the keyboard while the panel is taken apart."""
+    keys = ["Tab", "space", "Return", "Escape", "Tab", "Tab", "space", "Return", "shift+Tab", "ctrl+a", "ctrl+c",
+            "Down", "Page_Down", "End"]
+    faces = (0, 441, 600, 60)   # the extras and INSTALL
+    with session() as (display, sandbox, start):
+        run = start_clean(start)
+        run.click(*EXTRAS["EULA"])
+        run.move(*AWAY)
+        run.wait_for_shot(lambda s: not panel_shown(s), PATIENCE, "the licence overlay")
+        for _ in range(3):
+            display.run("xdotool", "key", "--delay", "100", *keys, check=True)
+        for _ in range(3):
+            time.sleep(0.5)
+            if panel_shown(run.shot()):
+                break
+            run.click(*CLOSE)
+            run.move(*AWAY)
+        shot = run.wait_for_shot(panel_shown, PATIENCE, "the main panel once the overlays are closed")
+        keep_screenshot(shot, "e2e-keys.png")
+        check(shot.count(faces, GREEN, 10) == 0, "a control clicked with the keyboard stays pressed (green face)")
+        time.sleep(1)
+        code = run.request_close()
+        check(code == 0, "after keys in the licence the program ended with code %s:\n%s" % (code, run.output()))
+
+        # A click with Return shows the pressed face only for a moment: the transparent control is let go of
+        # although the framework never paints it.
+        run = start_clean(start)
+        links = len(sandbox.opened_links())
+        run.click(*EXTRAS["MANUAL"])
+        run.move(*AWAY)
+        display.run("xdotool", "key", "Return", check=True)
+        manual = (97, 470)
+        run.wait_for_shot(lambda s: near(s.pixel(*manual), over_background(GREY_TEXT, 128), 4), PATIENCE,
+                          "the MANUAL face at rest after a click with Return")
+        check(wait_for(lambda: len(sandbox.opened_links()) == links + 2, PATIENCE), "Return on MANUAL opened no link")
+
+        # Return clicks the VST3 row and shift+Tab moves the keyboard on before that click is handled (the program
+        # is held while both keys arrive): the row is pressed without the keyboard, which the panel's teardown
+        # hands back to it.
+        run.click(*ROWS["VST3"][:2])
+        run.click(*ROWS["VST3"][:2])
+        run.move(*AWAY)
+        os.kill(run.process.pid, signal.SIGSTOP)
+        try:
+            display.run("xdotool", "key", "Return", "shift+Tab", check=True)
+        finally:
+            os.kill(run.process.pid, signal.SIGCONT)
+        run.wait_for_shot(lambda s: row_selected(s, "VST3"), PATIENCE, "the VST3 row selected with Return")
+        code = run.request_close()
+        check(code == 0, "closing with a row clicked by keyboard ended the program with code %s:\n%s"
+              % (code, run.output()))
+
 SCENARIOS = {
     "shell": scenario_shell,
     "1_first_start": scenario_first_start,
@@ -700,8 +825,10 @@ SCENARIOS = {
     "8_resize": scenario_resize,
     "face_at_600": scenario_face_at_600,
     "huge_window": scenario_huge_window,
+    "close_requests": scenario_close_requests,
     "users_own_vst3": scenario_users_own_vst3,
     "10_old_files_left": scenario_old_files_left,
+    "keys_then_close": scenario_keys_then_close,
 }
 
 if __name__ == "__main__":

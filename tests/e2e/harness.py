@@ -14,6 +14,7 @@ import re
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import time
 import zipfile
@@ -232,6 +233,7 @@ class Sandbox:
                 os.mkdir(self.root, 0o700)
                 break
         self.prefix = os.path.join(self.root, "wine")
+        self.lock_file = os.path.join(self.prefix, "Orvella.Tavrin3.installer.lock")
         self.drive = os.path.join(self.prefix, "drive_c")
         self.program_data = os.path.join(self.drive, "ProgramData")
         self.maker_folder = os.path.join(self.program_data, "Orvella")
@@ -240,6 +242,7 @@ class Sandbox:
         self.browser_log = os.path.join(self.root, "opened.txt")
         self.stub_folder = os.path.join(self.root, "bin")
         os.makedirs(self.program_data)
+        os.chmod(self.prefix, 0o700)
         os.makedirs(self.stub_folder)
         stub = os.path.join(self.stub_folder, "xdg-open")
         with open(stub, "w") as f:
@@ -270,18 +273,14 @@ class Sandbox:
 
     @contextlib.contextmanager
     def another_copy_busy(self):
-        """Holds the lock that a copy of the installer holds while it works in this prefix, as the framework
-        takes it: a write lock on a file in /var/tmp named after the maker, the product and the prefix."""
-        mark = 0
-        for c in self.drive:
-            mark = (mark * 101 + ord(c)) & 0xFFFFFFFFFFFFFFFF
-        lock = os.path.join("/var/tmp" if os.path.isdir("/var/tmp") else "/tmp", "Orvella.Tavrin3.installer.%x" % mark)
-        with open(lock, "a+") as f:
-            fcntl.lockf(f, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        """Holds the lock that a copy of the installer holds while it works in this prefix: a write lock on a
+        file in the prefix's folder, removed as it lets go."""
+        with open(self.lock_file, "a+") as f:
+            fcntl.flock(f, fcntl.LOCK_EX | fcntl.LOCK_NB)
             try:
                 yield
             finally:
-                fcntl.lockf(f, fcntl.LOCK_UN)
+                os.remove(self.lock_file)
 
     def opened_links(self):
         if not os.path.exists(self.browser_log):
@@ -323,9 +322,10 @@ class Display:
 
 
 class Installer:
-    """One run of the program on a display, over a sandbox."""
+    """One run of the program on a display, over a sandbox; painted: once its first paint is on the screen, else
+    as soon as its window is mapped."""
 
-    def __init__(self, display, sandbox, args=()):
+    def __init__(self, display, sandbox, args=(), painted=True):
         check(os.access(PROGRAM, os.X_OK), "no program at OV_INSTALLER=%r" % PROGRAM)
         self.display = display
         env = dict(display.env, WINEPREFIX=sandbox.prefix,
@@ -333,16 +333,19 @@ class Installer:
         self.log = tempfile.TemporaryFile()
         self.process = subprocess.Popen([PROGRAM, *args], env=env, stdout=self.log, stderr=self.log,
                                         start_new_session=True)
-        self.window = wait_for(self._find_window, 30, 0.1)
+        self.window = wait_for(self._find_window, 30, 0.02)
         check(self.window is not None, "the program opened no window:\n" + self.output())
         # The first paint follows the mapping of the window.
-        wait_for(lambda: self.shot().count((0, 0, 100, 3), BLUE, 8) > 200 or None, PATIENCE)
+        if painted:
+            wait_for(lambda: self.shot().count((0, 0, 100, 3), BLUE, 8) > 200 or None, PATIENCE)
 
     def _find_window(self):
         if self.process.poll() is not None:
             raise Failure("the program ended with code %s before opening its window:\n%s"
                           % (self.process.returncode, self.output()))
-        result = self.display.run("xdotool", "search", "--onlyvisible", "--name", "^ov_installer$")
+        # This run's window only: an earlier run's may not be gone yet.
+        result = self.display.run("xdotool", "search", "--all", "--onlyvisible", "--pid", str(self.process.pid),
+                                  "--name", "^ov_installer$")
         ids = result.stdout.split()
         return ids[0] if ids else None
 
@@ -417,19 +420,34 @@ class Installer:
         self.display.run("xdotool", "windowsize", self.window, str(width), str(height), check=True)
 
     # -- ending --------------------------------------------------------------------------------------------
-    def request_close(self):
+    def request_close(self, timeout=15):
         """Closes the window as a window manager's close button does, and returns the exit code."""
-        self.display.run(XTOOL, "close", self.window, check=True)
+        sent = self.display.run(XTOOL, "close", self.window)
+        check(sent.returncode == 0, "no close request could be sent to the window: %s"
+              % (sent.stderr.strip().splitlines() or ["xtool failed"])[0])
         try:
-            return self.process.wait(15)
+            return self.process.wait(timeout)
         except subprocess.TimeoutExpired:
-            raise Failure("the program did not end after the close request")
+            raise Failure("the program did not end within %g s of the close request" % timeout)
 
     def kill(self):
         if self.process.poll() is None:
             with contextlib.suppress(ProcessLookupError):
                 os.killpg(self.process.pid, signal.SIGKILL)
             self.process.wait()
+
+
+@contextlib.contextmanager
+def busy_cores(count, seconds):
+    """Processes that keep count cores busy, each for at most the given seconds, and are stopped afterwards."""
+    loop = "import time\nend = time.monotonic() + %g\nwhile time.monotonic() < end:\n    pass\n" % seconds
+    busy = [subprocess.Popen([sys.executable, "-c", loop]) for _ in range(count)]
+    try:
+        yield
+    finally:
+        for process in busy:
+            process.kill()
+            process.wait()
 
 
 @contextlib.contextmanager
@@ -443,8 +461,8 @@ def session():
     sandbox = Sandbox()
     runs = []
 
-    def start(args=()):
-        run = Installer(display, sandbox, args)
+    def start(args=(), painted=True):
+        run = Installer(display, sandbox, args, painted)
         runs.append(run)
         return run
 

@@ -1,9 +1,8 @@
 // libFuzzer target for the whole read step of the shared settings file: the file's bytes in, the three
 // folders out, in a Wine prefix of its own. tools/fuzz-settings.sh builds and runs it; the test suite
-// replays its corpus through the same function.
+// replays its corpus through checkInput.
 #include "product/SettingsFile.h"
-
-#include <cstdlib>
+#include "tests/fuzz/FuzzTarget.h"
 
 namespace
 {
@@ -56,7 +55,7 @@ public:
     juce::String getCommonFilesBase() const override            { return system.getCommonFilesBase(); }
     juce::File getTempFolder() const override                   { return fuzzPrefix.root; }
     juce::File getUserVst3Folder() const override               { return {}; }
-    juce::String getMachineWideLockName (const juce::String& name) const override { return name; }
+    juce::String getLockLocation (const juce::String& name) const override { return system.getLockLocation (name); }
     juce::String getFileVersion (const juce::File&) const override { return {}; }
     bool openUrl (const juce::URL&) const override              { return false; }
     juce::String toSettingsValue (const juce::File& f) const override { return system.toSettingsValue (f); }
@@ -73,46 +72,65 @@ public:
 
         // A drive path never leads off the prefix's drives, whatever dots or names it holds.
         if (! folder.isAChildOf (fuzzPrefix.prefix))
-            std::abort();
+            escapes.add (value + " leads to " + folder.getFullPathName());
 
         return folder;
     }
+
+    /** What the step was handed that led off the prefix's drives; each check empties it. */
+    mutable juce::StringArray escapes;
 
 private:
     const FuzzPrefix& fuzzPrefix;
     ov::SystemHost system;
 };
 
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
+/** The first thing that the read step of a settings file holding the bytes broke. */
+juce::String findProblem (const juce::MemoryBlock& bytes, const juce::File& file, const ConfinedHost& host)
 {
-    static const FuzzPrefix fuzzPrefix;
-    static const ConfinedHost host (fuzzPrefix);
-
-    const auto settingsFolder = host.getCommonAppDataFolder().getChildFile ("Orvella");
-    const auto file = settingsFolder.getChildFile ("PluginManagerSettings.txt");
-    const juce::MemoryBlock bytes (data, size);
+    const auto size = bytes.getSize();
 
     // No bytes means no file (the framework deletes it), and then the step writes one: that is fine too.
-    if (! file.replaceWithData (data, size) && size > 0)
-        std::abort();
+    if (! file.replaceWithData (bytes.getData(), size) && size > 0)
+        return "the input could not be written as the settings file";
 
     const auto defaults = ov::SettingsFile::makeDefaultFolders (host.getCommonFilesBase());
     auto folders = defaults;
-    ov::SettingsFile::loadOrCreate (settingsFolder, folders, host);
+    ov::SettingsFile::loadOrCreate (file.getParentDirectory(), folders, host);
+
+    if (! host.escapes.isEmpty())
+        return "a drive path leads off the prefix's drives: " + host.escapes.joinIntoString ("; ");
 
     // Each folder is its default or a full path, and the file is never rewritten.
     for (size_t i = 0; i < folders.size(); ++i)
         if (folders[i] != defaults[i] && ! juce::File::isAbsolutePath (folders[i].getFullPathName()))
-            std::abort();
+            return "folder " + juce::String (i) + " is neither its default nor a full path: " + folders[i].getFullPathName();
 
     juce::MemoryBlock after;
 
     if (size > 0 && (! file.loadFileAsData (after) || after != bytes))
-        std::abort();
+        return "the settings file was rewritten";
 
+    return {};
+}
+
+} // namespace
+
+std::string ov::fuzz::checkInput (const uint8_t* data, size_t size)
+{
+    static const FuzzPrefix fuzzPrefix;
+    static const ConfinedHost host (fuzzPrefix);
+
+    const auto file = host.getCommonAppDataFolder().getChildFile ("Orvella/PluginManagerSettings.txt");
+
+    const auto problem = findProblem (juce::MemoryBlock (data, size), file, host);
+    host.escapes.clear();
     fuzzPrefix.reset();
     file.deleteFile();
-    return 0;
+    return problem.toStdString();
+}
+
+extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
+{
+    return ov::fuzz::stopOnProblem (ov::fuzz::checkInput (data, size));
 }

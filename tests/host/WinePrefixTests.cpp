@@ -1,13 +1,13 @@
 #include "host/Host.h"
 #include "host/WinePrefix.h"
 #include "support/Sandbox.h"
+#include "tests/fuzz/FuzzTarget.h"
 
 #include <gtest/gtest.h>
 
 #include <pwd.h>
 #include <unistd.h>
 
-extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size);
 
 namespace
 {
@@ -75,7 +75,8 @@ TEST (SettingsFuzzCorpus, ReplaysClean)
     {
         juce::MemoryBlock bytes;
         ASSERT_TRUE (input.loadFileAsData (bytes));
-        EXPECT_EQ (LLVMFuzzerTestOneInput (static_cast<const uint8_t*> (bytes.getData()), bytes.getSize()), 0);
+        EXPECT_EQ (ov::fuzz::checkInput (static_cast<const uint8_t*> (bytes.getData()), bytes.getSize()), "")
+            << input.getFileName();
     }
 }
 

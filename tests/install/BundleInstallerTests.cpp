@@ -1,8 +1,7 @@
 #include "host/RemoveTree.h"
 #include "host/RenameNoReplace.h"
-#include "install/BundleInstaller.h"
-#include "support/Sandbox.h"
-#include "tests/install/BundleFixtures.h"
+#include "support/ChildRun.h"
+#include "tests/install/BundleInstallFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -20,59 +19,11 @@
 #endif
 
 namespace reasons = ov::failureReasons;
+using ov::test::BundleInstall;
 using ov::test::snapshot;
 using ov::test::Tree;
 using ov::test::write;
 using ov::test::ZipMaker;
-
-namespace
-{
-    class BundleInstall : public ::testing::Test
-    {
-    protected:
-        ov::test::Sandbox sandbox;
-        ov::test::SandboxHost host { sandbox };
-        juce::File folder = sandbox.getCommonFiles().getChildFile ("VST3");
-        juce::File bundle = folder.getChildFile ("Tavrin3.vst3");
-        ZipMaker newVst3 = ov::test::makeVst3Archive (ov::test::makeModule ("3.1.10.0", 300000, 10));
-
-        ov::FormatOutcome install (ZipMaker& zip, bool readsBack = true)    { return install (zip.build(), readsBack); }
-
-        /** The module reads back in the product's version, or in an older one. */
-        ov::FormatOutcome install (const juce::MemoryBlock& archive, bool readsBack = true)
-        {
-            host.versionReader = [readsBack] (const juce::File&) { return juce::String (readsBack ? "3.1.10.0" : "3.1.9.0"); };
-            return ov::installBundle ({ bundle, bundle }, archive.getData(), archive.getSize(), "3.1.10", host);
-        }
-
-        /** An older bundle with a file the new archive lacks, and a neighbour that is not ours. */
-        Tree placeOldBundle()
-        {
-            write (bundle.getChildFile ("Contents/x86_64-win/Tavrin3.vst3"), "3.1.9.0\nold module");
-            bundle.getChildFile ("Contents/Resources/old-only.txt").create();
-            write (bundle.getChildFile ("desktop.ini"), "old");
-            folder.getChildFile ("Other.vst3/Contents/module").create();
-            write (folder.getChildFile ("Tavrin3.vst3.bak"), "the user's");
-            return snapshot (folder);
-        }
-
-        Tree installedTree (const ZipMaker& zip)
-        {
-            auto tree = ov::test::expectedTree (zip);
-            tree.insert ({ { "Other.vst3/", {} }, { "Other.vst3/Contents/", {} }, { "Other.vst3/Contents/module", {} },
-                           { "Tavrin3.vst3.bak", "the user's" } });
-            return tree;
-        }
-
-        /** Makes the bundle an old single-file one. */
-        juce::File placeOldClapBundle()
-        {
-            bundle = sandbox.getCommonFiles().getChildFile ("CLAP/Tavrin3.clap");
-            write (bundle, "old module");
-            return bundle;
-        }
-    };
-}
 
 //==============================================================================
 TEST_F (BundleInstall, InstallsExactlyWhatTheArchiveHoldsReplacingTheOldBundleWhole)
@@ -154,12 +105,24 @@ TEST_F (BundleInstall, DamagedArchivesHostileEntriesAndAFailedReadBackLeaveTheOl
     flippedCrc.recordedCrc = 0x12345678;
     longer.recordedSize = (juce::uint32) longer.data.size() - 100;
 
+    // A second directory where a reader that takes the last end signature finds it: the same entries, but the
+    // folder entry "Contents\" turned into a file "Contents\x:stream" (on Windows, a stream of a file x).
+    auto secondDirectory = newVst3;
+
+    for (size_t i = 0; i < newVst3.getEntries().size(); ++i)
+    {
+        secondDirectory.hiddenEntries.push_back (i == 0 ? ZipMaker::Entry { "Tavrin3.vst3\\Contents\\x:stream", "" }
+                                                        : newVst3.getEntries()[i]);
+        secondDirectory.hiddenEntries.back().sameDataAs = i == 0 ? 1 : i;
+    }
+
     std::vector<std::tuple<juce::String, juce::MemoryBlock, bool, const char*>> cases {
         { "truncated", truncated, true, reasons::archiveDamaged }, { "end record cut", endRecordCut, true, reasons::archiveDamaged },
         { "bad deflate data", badDeflateData, true, reasons::archiveDamaged },
         { "flipped CRC", ZipMaker (newVst3).add (flippedCrc).build(), true, reasons::archiveDamaged },
         { "longer than recorded", ZipMaker (newVst3).add (longer).build(), true, reasons::archiveDamaged },
-        { "not read back", good, false, reasons::notReadBack }
+        { "not read back", good, false, reasons::notReadBack },
+        { "a second directory", secondDirectory.build(), true, reasons::archiveDamaged }
     };
 
     for (const auto& extra : std::initializer_list<ZipMaker::Entry> {
@@ -329,25 +292,11 @@ TEST_F (BundleInstall, AFolderWithoutPermissionInTheOldBundleNeitherBlocksLaterR
     ASSERT_EQ (chmod (locked.getFullPathName().toRawUTF8(), 0), 0);
 
     // In a child that has given up the rights to pass over permissions, as a user without them would.
-    const auto child = fork();
-    ASSERT_GE (child, 0);
-
-    if (child == 0)
+    EXPECT_EQ (ov::test::runInChild ([&]
     {
-        __user_cap_header_struct header { _LINUX_CAPABILITY_VERSION_3, 0 };
-        __user_cap_data_struct caps[2] {};
-        syscall (SYS_capget, &header, caps);
-        caps[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER));
-        syscall (SYS_capset, &header, caps);
-
-        const auto wrong = checkStuckLeftoverDoesNotBlock (bundle, newVst3);
-        std::fprintf (stderr, "%s\n", wrong.toRawUTF8());
-        _exit (wrong.isEmpty() ? 0 : 1);
-    }
-
-    int status = 0;
-    waitpid (child, &status, 0);
-    EXPECT_TRUE (WIFEXITED (status) && WEXITSTATUS (status) == 0);
+        ov::test::dropPermissionOverride();
+        return checkStuckLeftoverDoesNotBlock (bundle, newVst3);
+    }), 0);
 
     for (const auto& name : ov::listFolder (folder))
         if (name.contains (".ov-del"))
@@ -403,10 +352,7 @@ TEST_F (BundleInstall, AnArchiveCopyThatCannotBeAllocatedIsReported)
     juce::MemoryBlock archive (64 * 1024 * 1024, true);
 
     // In a child, with the address space capped so that only the copy of the archive no longer fits.
-    const auto child = fork();
-    ASSERT_GE (child, 0);
-
-    if (child == 0)
+    EXPECT_EQ (ov::test::runInChild ([&]
     {
         rlim_t current = 0;
 
@@ -416,13 +362,8 @@ TEST_F (BundleInstall, AnArchiveCopyThatCannotBeAllocatedIsReported)
 
         const rlimit limit { current + 32 * 1024 * 1024, current + 32 * 1024 * 1024 };
         setrlimit (RLIMIT_AS, &limit);
-        const auto outcome = install (archive);
-        _exit (outcome.reason == reasons::notEnoughMemory ? 0 : 1);
-    }
-
-    int status = 0;
-    waitpid (child, &status, 0);
-    EXPECT_TRUE (WIFEXITED (status) && WEXITSTATUS (status) == 0);
+        return install (archive).reason == reasons::notEnoughMemory ? juce::String() : juce::String ("not reported");
+    }), 0);
     EXPECT_EQ (snapshot (folder), before);
    #endif
 }

@@ -1,16 +1,23 @@
+#include "host/RemoveTree.h"
 #include "host/RenameNoReplace.h"
 #include "install/BundleInstaller.h"
 #include "install/FormatProbe.h"
 #include "install/InstallRun.h"
+#include "support/InChild.h"
 #include "support/Sandbox.h"
 #include "tests/install/BundleFixtures.h"
 
 #include <gtest/gtest.h>
 
 #if ! JUCE_WINDOWS
+ #include <sys/socket.h>
+ #include <sys/stat.h>
+ #include <sys/un.h>
  #include <sys/wait.h>
  #include <unistd.h>
 #endif
+
+#include <optional>
 
 namespace reasons = ov::failureReasons;
 using ov::test::snapshot;
@@ -137,6 +144,77 @@ TEST_F (InstallRun, WhileAnotherCopyHoldsTheGuardNothingIsTouchedAndEachSelected
    #endif
 }
 
+TEST_F (InstallRun, AGuardThatCannotBeTakenSafelyIsSaidSoAndNothingIsTouched)
+{
+   #if JUCE_WINDOWS
+    GTEST_SKIP() << "the hostile lock files, folders and users of a POSIX system; Windows guards with a named mutex";
+   #else
+    host.versionReader = [] (const juce::File&) { return juce::String ("3.1.10.0"); };
+    ov::test::write (ov::BundleSiblings (filesOf (0).bundle).setAside.getChildFile ("Contents/x86_64-win/Tavrin3.vst3"), "the user's");
+    const auto before = snapshot (sandbox.getRoot());
+
+    const auto lock = ov::InstallGuard::getLocation (host).toStdString();
+    const auto prefix = sandbox.getPrefix().getFullPathName().toStdString();
+    const auto linkedPrefix = sandbox.getPrefix().getChildFile ("linked");
+    const auto linkTarget = sandbox.getRoot().getChildFile ("made through the link").getFullPathName().toStdString();
+    const auto* nobody = getpwnam ("nobody");
+    std::optional<OtherCopy> ownersCopy;
+
+    struct Hostile { const char* what; bool byNobody; std::function<void()> make; };
+    const Hostile everyUser[] = {
+        { "a folder at its path", false, [&] { mkdir (lock.c_str(), 0700); } },
+        { "a link at its path", false, [&] { symlink (linkTarget.c_str(), lock.c_str()); } },
+        { "a FIFO at its path", false, [&] { mkfifo (lock.c_str(), 0600); } },
+        { "a folder that others may write to", false, [&] { chmod (prefix.c_str(), 01777); } },
+        { "a folder reached through a link", false, [&] { linkedPrefix.createSymbolicLink (sandbox.getPrefix(), true);
+                                                          host.lockFolder = linkedPrefix; } },
+    };
+    const Hostile rootOnly[] = {
+        { "a folder of another user", false, [&] { chown (prefix.c_str(), nobody->pw_uid, nobody->pw_gid); } },
+        { "a folder that a shared group may write to", false, [&] { chown (prefix.c_str(), geteuid(), nobody->pw_gid);
+                                                                   chmod (prefix.c_str(), 0770); } },
+        { "root's 0600 file at its path, for another user's copy", true, [&] {
+              chown (prefix.c_str(), nobody->pw_uid, nobody->pw_gid);
+              close (open (lock.c_str(), O_CREAT | O_WRONLY, 0600)); } },
+        { "another user's copy while the owner's copy works", true, [&] { chmod (prefix.c_str(), 0755);
+                                                                         ownersCopy.emplace (host); } },
+    };
+
+    // Each copy is a child process; none may change a file, mend a leftover, or call the guard busy.
+    const auto expected = juce::String (reasons::cannotRunAlone) + " | " + reasons::cannotRunAlone + " | no recovery";
+    const auto tryAll = [&] (const auto& cases)
+    {
+        for (const auto& hostile : cases)
+        {
+            hostile.make();
+            const auto report = ov::test::runInChild ([&]
+            {
+                const auto outcomes = ov::runFormats (vst3AndAax(), false, "3.1.10", host, 50);
+                return outcomes[0].reason + " | " + outcomes[2].reason
+                       + (ov::recoverInterruptedRuns (bundles(), host) ? " | recovered" : " | no recovery");
+            }, hostile.byNobody ? nobody : nullptr);
+
+            EXPECT_EQ (report, expected) << hostile.what;
+            EXPECT_EQ (snapshot (sandbox.getRoot()), before) << hostile.what;
+
+            ownersCopy.reset();
+            linkedPrefix.deleteFile();
+            host.lockFolder = sandbox.getPrefix();
+            ::remove (lock.c_str());
+            chown (prefix.c_str(), geteuid(), getegid());
+            chmod (prefix.c_str(), 0700);
+        }
+    };
+
+    tryAll (everyUser);
+
+    if (geteuid() != 0 || nobody == nullptr)
+        GTEST_SKIP() << "the cases of other users need root and the user nobody";
+
+    tryAll (rootOnly);
+   #endif
+}
+
 TEST_F (InstallRun, TwoCopiesRunningAtOnceNeverReportWhatDidNotHappen)
 {
    #if JUCE_WINDOWS
@@ -174,6 +252,7 @@ TEST_F (InstallRun, TwoCopiesRunningAtOnceNeverReportWhatDidNotHappen)
     EXPECT_TRUE (WIFEXITED (status) && WEXITSTATUS (status) == 0);
 
     ov::recoverInterruptedRuns (bundles(), host);
+    EXPECT_FALSE (juce::File (ov::InstallGuard::getLocation (host)).exists()) << "the lock's file stays";
     EXPECT_EQ (snapshot (filesOf (0).bundle.getParentDirectory()).count ("Tavrin3.vst3/"), 1u);
     EXPECT_EQ (filesOf (0).bundle.getParentDirectory().getNumberOfChildFiles (juce::File::findFilesAndDirectories), 1);
    #endif
@@ -208,4 +287,48 @@ TEST_F (InstallRun, AnInstallThatAUsersOwnCopyHidesSaysWhereThatCopyIsAndLeavesI
 
     EXPECT_EQ (ov::probeBundle (filesOf (0).bundle, filesOf (0).versionProbeFile, "3.1.10", host).installState,
                ov::InstallState::installed);
+}
+
+TEST_F (InstallRun, OnlyACopyAHostWouldLoadIsNoted)
+{
+    host.versionReader = [] (const juce::File&) { return juce::String ("3.1.10.0"); };
+    const auto usersCopy = sandbox.getUserVst3().getChildFile ("Tavrin3.vst3");
+    const auto at = usersCopy.getFullPathName();
+    const juce::File modules (OV_TEST_FIXTURES_DIR "/pe");
+    ov::FormatJobs jobs;
+    jobs[0] = ov::FormatJob { filesOf (0), archive.getData(), archive.getSize(), usersCopy };
+
+    const auto makeSocket = [&]
+    {
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        at.copyToUTF8 (address.sun_path, sizeof (address.sun_path));
+        const auto fd = ::socket (AF_UNIX, SOCK_STREAM, 0);
+        const auto bound = ::bind (fd, reinterpret_cast<const sockaddr*> (&address), sizeof (address)) == 0;
+        ::close (fd);
+        return bound;
+    };
+
+    // What is put at the user's copy, and whether a host would load it.
+    const std::vector<std::tuple<const char*, std::function<bool()>, bool>> cases {
+        { "a dangling link", [&] { return sandbox.getRoot().getChildFile ("nowhere").createSymbolicLink (usersCopy, false); }, false },
+        { "a FIFO", [&] { return mkfifo (at.toRawUTF8(), 0600) == 0; }, false },
+        { "a socket", makeSocket, false },
+        { "an empty file", [&] { return usersCopy.create().wasOk(); }, false },
+        { "a 32-bit module", [&] { return modules.getChildFile ("v3.1.10.0-x86.dll").copyFileTo (usersCopy); }, false },
+        { "a 64-bit module", [&] { return modules.getChildFile ("v3.1.9.0-x64.dll").copyFileTo (usersCopy); }, true },
+        { "a link to a bundle folder", [&] { return sandbox.getRoot().createSymbolicLink (usersCopy, false); }, true },
+        { "a bundle folder", [&] { return usersCopy.createDirectory().wasOk(); }, true }
+    };
+
+    for (const auto& [what, make, loads] : cases)
+    {
+        ASSERT_TRUE (sandbox.getUserVst3().createDirectory());
+        ASSERT_TRUE (make()) << what;
+
+        const auto outcome = ov::runFormats (jobs, false, "3.1.10", host)[0];
+        EXPECT_TRUE (outcome.succeeded) << what << ": " << outcome.reason;
+        EXPECT_EQ (outcome.notes.size(), loads ? 1 : 0) << what << ": " << outcome.notes.joinIntoString (" | ");
+        EXPECT_TRUE (ov::removeTree (usersCopy)) << what;
+    }
 }

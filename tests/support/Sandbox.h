@@ -8,23 +8,36 @@
 #include <functional>
 #include <memory>
 
+#include <sys/stat.h>
+
 namespace ov::test
 {
 
-/** A fresh folder that stands for a machine's Windows drive; removed with everything in it. */
+/** A fresh folder that stands for a machine's Windows drive, inside one that stands for the Wine prefix:
+    the user's alone, it holds the installer's lock. Removed with everything in it. */
 class Sandbox final
 {
 public:
     Sandbox()
-        : root (juce::File::createTempFile ("ov_sandbox"))
+        : Sandbox (juce::File::getSpecialLocation (juce::File::tempDirectory))
+    {
+    }
+
+    /** In the given folder rather than the system's temporary folder. */
+    explicit Sandbox (const juce::File& parent)
+        : prefix (parent.getNonexistentChildFile ("ov_sandbox" + juce::String::toHexString (juce::Random::getSystemRandom().nextInt64()), {}, false)),
+          root (prefix.getChildFile ("drive_c"))
     {
         root.createDirectory();
+        chmod (prefix.getFullPathName().toRawUTF8(), 0700);
     }
 
     ~Sandbox()
     {
-        root.deleteRecursively();
+        prefix.deleteRecursively();
     }
+
+    const juce::File& getPrefix() const             { return prefix; }
 
     const juce::File& getRoot() const               { return root; }
     juce::File getCommonAppData() const             { return root.getChildFile ("ProgramData"); }
@@ -35,7 +48,7 @@ public:
     juce::File getSettingsFile() const              { return getMakerFolder().getChildFile ("PluginManagerSettings.txt"); }
 
 private:
-    juce::File root;
+    juce::File prefix, root;
 
     JUCE_DECLARE_NON_COPYABLE (Sandbox)
 };
@@ -48,7 +61,8 @@ public:
         : appData (sandbox.getCommonAppData()),
           commonFiles (sandbox.getCommonFiles().getFullPathName()),
           temp (sandbox.getTemp()),
-          userVst3 (sandbox.getUserVst3())
+          userVst3 (sandbox.getUserVst3()),
+          lockFolder (sandbox.getPrefix())
     {
     }
 
@@ -70,15 +84,16 @@ public:
     }
 
     // Sandboxes are machines of their own: tests that run side by side never wait for each other.
-    juce::String getMachineWideLockName (const juce::String& name) const override
+    juce::String getLockLocation (const juce::String& name) const override
     {
-        return name + "." + juce::String::toHexString (appData.getFullPathName().hashCode64());
+        return lockFolder.getChildFile (name + ".lock").getFullPathName();
     }
 
     juce::File appData;
     juce::String commonFiles;
     juce::File temp;
     juce::File userVst3;
+    juce::File lockFolder;
     std::function<juce::String (const juce::File&)> versionReader;
     std::shared_ptr<juce::StringArray> openedUrls = std::make_shared<juce::StringArray>();
 };

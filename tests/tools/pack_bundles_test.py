@@ -5,6 +5,7 @@ probe read them back as installed; every bad one must be refused with the file a
 the output folder as it was. Run by CTest with ARCHIVE_CHECK set to the built tool."""
 import os
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -104,8 +105,23 @@ class PackBundles(unittest.TestCase):
             ("FIFO", lambda: os.mkfifo(os.path.join(self.vst3, "pipe")), ["pipe", "not a plain file"]),
             ("name Windows cannot hold", lambda: self.put(self.vst3, "Contents/a:b.txt", b"x"),
              ["a:b.txt", "character not allowed"]),
-            ("name ending in a dot", lambda: self.put(self.vst3, "Contents/trailing.", b"x"), ["trailing.", "not a plain path"]),
+            ("name ending in a dot", lambda: self.put(self.vst3, "Contents/trailing.", b"x"), ["trailing.", "ends in a blank or a dot"]),
+            ("name ending in a blank", lambda: self.put(self.vst3, "Contents/x /y", b"x"), ["x \\y", "ends in a blank or a dot"]),
             ("names equal but for case", lambda: self.put(self.vst3, "Desktop.INI", b"x"), ["given twice"]),
+            ("names equal as Windows folds case", lambda: [self.put(self.vst3, n, b"x") for n in ("\u00c9", "\u00e9")],
+             ["given twice"]),
+            ("final sigma", lambda: [self.put(self.vst3, n, b"x") for n in ("\u03c3", "\u03c2")], ["given twice"]),
+            ("device name", lambda: self.put(self.vst3, "Contents/nul.txt", b"x"), ["nul.txt", "device"]),
+            ("device name with a superscript digit", lambda: self.put(self.vst3, "COM\u00b9.dll", b"x"), ["device"]),
+            ("console device", lambda: self.put(self.vst3, "CONIN$", b"x"), ["CONIN$", "device"]),
+            ("right-to-left override", lambda: self.put(self.vst3, "readme\u202etxt.exe", b"x"), ["text-direction"]),
+            ("DEL", lambda: self.put(self.vst3, "a\x7f", b"x"), ["control"]),
+            # 55 units of "C:\Program Files\Common Files\VST3\Tavrin3.vst3.ov-new\", where the run unpacks, and
+            # 205 of the entry: one past MAX_PATH.
+            ("path too long for Windows", lambda: self.put(self.vst3, "Contents/" + "d" * 100 + "/" + "f" * 82, b"x"),
+             ["f" * 82, "longer than Windows allows"]),
+            ("name not in UTF-8", lambda: self.put(self.vst3, os.fsdecode(b"Contents/\xff.txt"), b"x"),
+             ["\\xff.txt", "not valid UTF-8"]),
             ("file of 4 GiB", lambda: os.truncate(self.put(self.vst3, "huge.bin", b""), 1 << 32), ["huge.bin", "4 GiB"]),
         ]
         for name, damage, words in cases:
@@ -134,12 +150,57 @@ class PackBundles(unittest.TestCase):
                 archive.writestr("Tavrin3.vst3\\Contents\\x86_64-win\\Tavrin3.vst3", f.read())
         with open(os.path.join(bad, "aax.zip"), "wb") as f:
             f.write(b"PK\x05\x06 truncated")
-        for archive, words in (("vst3.zip", ["NEEDS UPDATE"]), ("aax.zip", ["not an archive the installer reads"])):
+        cases = [("vst3.zip", ["NEEDS UPDATE"]), ("aax.zip", ["not an archive the installer reads"])]
+        for name, archive, words in self.hostile_archives():
+            os.makedirs(os.path.join(bad, name))
+            os.rename(archive, os.path.join(bad, name, "vst3.zip"))
+            cases.append((os.path.join(name, "vst3.zip"), words))
+        for archive, words in cases:
             with self.subTest(archive):
                 run = subprocess.run([CHECKER, os.path.join(bad, archive)], stderr=subprocess.PIPE, text=True)
                 self.assertEqual(run.returncode, 1)
                 for word in words:
                     self.assertIn(word, run.stderr)
+
+    def hostile_archives(self):
+        """(name, archive file, words of the refusal) for archives around a good module that no packer makes."""
+        with open(os.path.join(FIXTURES, "v3.1.10.0-x64.dll"), "rb") as f:
+            module = f.read()
+        made = []
+
+        def archive(name, words, extra):
+            path = os.path.join(self.root, name + ".zip")
+            with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
+                z.writestr("Tavrin3.vst3\\Contents\\x86_64-win\\Tavrin3.vst3", module)
+                extra(z)
+            made.append((name, path, words))
+            return path
+
+        archive("long name", ["longer than the 255"], lambda z: z.writestr("Tavrin3.vst3\\" + "n" * 256, b"x"))
+
+        # 1 MiB of zeros, deflated once, and a directory of 1024 entries that all point at it: 1 GiB unpacked.
+        bomb = archive("one stream many times", ["copy1.bin", "overlap"], lambda z: z.writestr("Tavrin3.vst3\\copy0.bin", bytes(1 << 20)))
+        with open(bomb, "r+b") as f:
+            data = f.read()
+            end = data.rindex(b"PK\x05\x06")
+            directory = struct.unpack("<I", data[end + 16:end + 20])[0]
+            last = data.rindex(b"PK\x01\x02", 0, end)
+            f.seek(end)
+            for i in range(1, 1024):
+                name = ("Tavrin3.vst3\\copy%d.bin" % i).encode()
+                f.write(data[last:last + 28] + struct.pack("<H", len(name)) + data[last + 30:last + 46] + name)
+            f.write(data[end:end + 8] + struct.pack("<HHII", 1025, 1025, f.tell() - directory, directory) + b"\0\0")
+        self.assertLess(os.path.getsize(bomb), 300 << 10)
+
+        # An entry that inflates to 64 MiB and records 1 KiB: reading stops just past what it records.
+        longer = archive("longer than recorded", ["zeros.bin", "does not unpack to the 1024 bytes it records"],
+                         lambda z: z.writestr("Tavrin3.vst3\\zeros.bin", bytes(64 << 20)))
+        with open(longer, "r+b") as f:
+            data = f.read()
+            entry = data.rindex(b"PK\x01\x02")
+            f.seek(entry + 24)
+            f.write(struct.pack("<I", 1024))
+        return made
 
 
 if __name__ == "__main__":

@@ -203,6 +203,37 @@ TEST_F (MainComponentCommands, OverlaysCoverThePanelAndFollowItsSize)
     }
 }
 
+// The support mail quotes what the finished display showed, between the system lines and the prompt; before any
+// run its body is the usual one.
+TEST_F (MainComponentCommands, TheSupportMailCarriesWhatTheLastRunReported)
+{
+    makePanel();
+    const auto mailBody = [this]
+    {
+        click ("SUPPORT");
+        auto* support = dynamic_cast<panel_support*> (lastChild());
+        support->buttonClicked (ov::test::findButton (*support, "MAIL"));
+        return ov::test::decodeQuery (host->openedUrls->strings.getLast())["body"];
+    };
+    const auto system = "Product: Tavrin3 3.1.10\nOperating System: " + juce::SystemStats::getOperatingSystemName()
+                      + "\nDevice: " + juce::SystemStats::getDeviceDescription()
+                      + "\nCPU: " + juce::SystemStats::getCpuModel() + "\n\n";
+    const juce::String prompt ("Your problem, and the steps to recreate it, if possible:\n");
+
+    EXPECT_EQ (mailBody(), system + prompt);
+
+    click ("SELECT_ALL");
+    sandbox.getCommonFiles().createDirectory();
+    sandbox.getCommonFiles().getChildFile ("CLAP").replaceWithText ("in the way");
+    click ("INSTALL");
+
+    EXPECT_EQ (mailBody(), system + "1 OF 3 FAILED\n"
+                                    "VST3: installed, version 3.1.10.0\n"
+                                    "CLAP: the install folder cannot be written\n"
+                                    "AAX: installed, version 3.1.10.0\n"
+                                    "\n" + prompt);
+}
+
 TEST_F (MainComponentCommands, ReopeningReplacesTheOverlay)
 {
     makePanel();
@@ -246,6 +277,25 @@ TEST_F (MainComponentCommands, DestructionRemovesALeftoverScriptFileButNotAFolde
     panel.reset();
     EXPECT_TRUE (script.isSymbolicLink());
     EXPECT_TRUE (neighbour.existsAsFile());
+}
+
+// Taking the panel apart passes the keyboard from control to control, and a control that gains or loses it may
+// change its state then: here EULA (deleted last) changes when SELECT_ALL (deleted after the help line) goes.
+TEST_F (MainComponentCommands, AControlThatChangesStateWhileThePanelIsTakenApartReachesNoHalfGonePanel)
+{
+    struct ChangeOnDeletion final : juce::ComponentListener
+    {
+        explicit ChangeOnDeletion (juce::Button& b) : other (b) {}
+        void componentBeingDeleted (juce::Component&) override   { other.setState (juce::Button::buttonOver); }
+        juce::Button& other;
+    };
+
+    makePanel();
+    ChangeOnDeletion change (control ("EULA"));
+    control ("SELECT_ALL").addComponentListener (&change);
+
+    panel.reset();   // wrote to the deleted help line
+    SUCCEED();
 }
 
 //==============================================================================

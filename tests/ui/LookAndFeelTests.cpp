@@ -2,6 +2,8 @@
 
 #include "BinaryData.h"
 
+#include <cstdlib>
+
 namespace
 {
 
@@ -26,12 +28,12 @@ TEST (CustomLookAndFeel, EveryFontRequestGetsTheEmbeddedRegularFace)
         EXPECT_EQ (lookAndFeel.getTypefaceForFont (juce::Font (options)), regular);
 }
 
-TEST (CustomLookAndFeel, BrokenFontDataFallsBackToTheSansSerifFace)
+TEST (CustomLookAndFeel, BrokenFontDataFallsBackToTheSystemFace)
 {
     const char garbage[] = "not a font at all";
     CustomLookAndFeel lookAndFeel (garbage, sizeof (garbage));
 
-    const auto systemFace = juce::Font::getDefaultTypefaceForFont (juce::Font (juce::FontOptions{}));
+    const auto systemFace = juce::Typeface::findSystemTypeface();
 
     if (systemFace == nullptr)
         GTEST_SKIP() << "this machine has no font of its own";
@@ -117,5 +119,63 @@ TEST (CustomLookAndFeel, StockWidgetsTakeThePalette)
     EXPECT_EQ (lookAndFeel.findColour (juce::TextEditor::textColourId),
                juce::LookAndFeel_V4().findColour (juce::TextEditor::textColourId));
 }
+
+TEST (CustomLookAndFeel, CharactersTheEmbeddedFaceLacksComeFromASystemFaceThatHasThem)
+{
+    const CustomLookAndFeel lookAndFeel;
+    const auto regular = lookAndFeel.getRegularTypeface();
+    ASSERT_NE (regular, nullptr);
+
+    // A folder path as a user may bring it, ending in Greek, which the embedded face does not hold.
+    const auto path = juce::String::fromUTF8 ("/home/\xce\xb1\xce\xb2\xce\xb3");
+    const auto greek = path.getLastCharacter();
+    ASSERT_FALSE (regular->getNominalGlyphForCodepoint (greek).has_value());
+
+    if (regular->createSystemFallback (juce::String::charToString (greek), {}) == nullptr)
+        GTEST_SKIP() << "no installed font holds Greek";
+
+    const auto draw = [&] (bool fallback)
+    {
+        auto font = lookAndFeel.getRegularFont (20.0f);
+        font.setFallbackEnabled (fallback);
+        juce::Image image (juce::Image::RGB, 160, 30, true, juce::SoftwareImageType());
+        juce::Graphics g (image);
+        g.setColour (juce::Colours::white);
+        g.setFont (font);
+        g.drawSingleLineText (path, 2, 22);
+        return image;
+    };
+
+    // Without the fallback the letters would be the embedded face's empty boxes.
+    const auto shown = draw (true), boxes = draw (false);
+    const auto lettersStart = 2 + juce::roundToInt (juce::GlyphArrangement::getStringWidth (lookAndFeel.getRegularFont (20.0f), "/home/"));
+    const juce::Rectangle<int> letters (lettersStart, 0, 160 - lettersStart, 30);
+    EXPECT_GT (ov::test::countPixels (shown, letters, juce::Colours::white, 127), 20);
+
+    int differing = 0;
+
+    for (int y = 0; y < shown.getHeight(); ++y)
+        for (int x = letters.getX(); x < letters.getRight(); ++x)
+            differing += shown.getPixelAt (x, y) != boxes.getPixelAt (x, y) ? 1 : 0;
+
+    EXPECT_GT (differing, 20);
+}
+
+#if JUCE_LINUX || JUCE_BSD
+// In a process of its own, where the look-and-feel makes the first typeface, as it does in the program.
+TEST (CustomLookAndFeelDeathTest, MakingTheFaceOpensNoInstalledFont)
+{
+    GTEST_FLAG_SET (death_test_style, "threadsafe");
+
+    EXPECT_EXIT ({
+        const CustomLookAndFeel lookAndFeel;
+        // The framework lists the families of the files it opened: the embedded face alone.
+        const auto families = juce::Font::findAllTypefaceNames();
+        const auto onlyOwnFace = families == juce::StringArray (lookAndFeel.getRegularTypeface()->getName());
+        // Nor do programs started later (the web browser) inherit what told the framework so.
+        std::_Exit (onlyOwnFace && std::getenv ("JUCE_FONT_PATH") == nullptr ? 0 : 1);
+    }, ::testing::ExitedWithCode (0), "");
+}
+#endif
 
 } // namespace

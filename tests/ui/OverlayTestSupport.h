@@ -44,6 +44,18 @@ inline juce::Button* findButton (juce::Component& parent, const juce::String& na
     return nullptr;
 }
 
+/** A link's query as decoded name and value pairs. */
+inline juce::StringPairArray decodeQuery (const juce::String& link)
+{
+    juce::StringPairArray pairs;
+
+    for (const auto& item : juce::StringArray::fromTokens (link.fromFirstOccurrenceOf ("?", false, false), "&", {}))
+        pairs.set (juce::URL::removeEscapeChars (item.upToFirstOccurrenceOf ("=", false, false)),
+                   juce::URL::removeEscapeChars (item.fromFirstOccurrenceOf ("=", false, false)));
+
+    return pairs;
+}
+
 /** A palette colour at an alpha, as it shows over the panel's background. */
 inline juce::Colour over (juce::Colour colour, int alpha)
 {

@@ -13,19 +13,6 @@ const juce::Point<int> vst3Edge { 23, 210 }, clapEdge { 305, 210 }, aaxEdge { 23
 const juce::Point<int> eulaSpot { 28, 470 }, manualSpot { 97, 470 }, installSpot { 520, 470 };
 const juce::Point<int> selectAllSpot { 470, 134 };
 
-struct Spot
-{
-    juce::Point<int> at;
-    juce::Colour colour;
-    int tolerance = 3;
-};
-
-void expectSpots (const juce::Image& image, std::initializer_list<Spot> spots)
-{
-    for (const auto& spot : spots)
-        EXPECT_TRUE (colourNear (image.getPixelAt (spot.at.x, spot.at.y), spot.colour, spot.tolerance)) << spot.at.toString();
-}
-
 using MainComponentPaint = PanelRig;
 
 TEST_F (MainComponentPaint, FrameHeadingAndRules)
@@ -191,113 +178,6 @@ TEST_F (MainComponentPaint, ScalesWithTheWindow)
                           { { 692, 620 }, over (greyTextColour, 128) }, { { 380, 266 }, over (accentBlueColour, 230) },
                           { { 30, 280 }, accentYellowColour, 0 } });
     EXPECT_EQ (countPixels (image, { 32, 220, 736, 1 }, greyTextColour), 736);         // FORMATS rule at 220
-}
-
-//==============================================================================
-class MainComponentOutcome : public PanelRig
-{
-protected:
-    // The install icon (or the warning sign) is drawn in an 84 pixel square at (258, 240).
-    const juce::Point<int> gearSpot { 273, 282 }, warningSpot { 290, 302 };
-    const juce::Rectangle<int> detailsBand { 24, 168, 552, 72 }, title { 24, 340, 552, 56 };
-
-    /** Installs the selection with a file where a format's folder belongs, so that format fails. */
-    void installBlockedBy (const char* formatFolder)
-    {
-        sandbox.getCommonFiles().createDirectory();
-        sandbox.getCommonFiles().getChildFile (formatFolder).replaceWithText ("in the way");
-        click ("INSTALL");
-        ASSERT_TRUE (panel->isInstallFinished());
-    }
-};
-
-TEST_F (MainComponentOutcome, SuccessReplacesTheRows)
-{
-    makeBundle (0, "3.1.10.0");
-    makePanel();
-    click ("INSTALL");
-    ASSERT_TRUE (panel->isInstallFinished());
-
-    const auto image = paint();
-    EXPECT_GT (countPixels (image, title, lightTextColour), 200);
-    EXPECT_EQ (countPixels (image, detailsBand, greyTextColour, 40), 0);
-    expectSpots (image, { { gearSpot, accentGreenColour, 0 }, { vst3Spot, backgroundColour, 0 },
-                          { selectAllSpot, backgroundColour, 0 }, { installSpot, over (greyTextColour, 128) } });
-
-    // The green is put back: the INSTALL face's icon keeps the dark ink at the next paint.
-    const auto again = paint();
-    EXPECT_EQ (countPixels (again, { 525, 450, 42, 42 }, accentGreenColour, 10), 0);
-    EXPECT_GT (countPixels (again, { 525, 450, 42, 42 }, darkInkColour, 2), 40);
-}
-
-TEST_F (MainComponentOutcome, FailureShowsTheWarningAndTheReasons)
-{
-    makePanel();
-    click ("SELECT_ALL");
-    installBlockedBy ("CLAP");
-    ASSERT_FALSE (panel->getLastOutcomes()[1].succeeded);
-    ASSERT_TRUE (panel->getLastOutcomes()[1].reason.isNotEmpty());
-
-    const auto failed = paint();
-    EXPECT_TRUE (colourNear (failed.getPixelAt (warningSpot.x, warningSpot.y), juce::Colour (0xfff39200), 0));
-    EXPECT_EQ (countPixels (failed, { 258, 240, 84, 84 }, accentGreenColour, 10), 0);
-    EXPECT_GT (countPixels (failed, detailsBand, greyTextColour, 2), 30);
-    EXPECT_GT (countPixels (failed, title, lightTextColour), 200);
-
-    // The details stay whatever the pointer does.
-    control ("EULA").setState (juce::Button::buttonOver);
-    control ("EULA").setState (juce::Button::buttonNormal);
-    EXPECT_GT (countPixels (paint(), detailsBand, greyTextColour, 2), 30);
-}
-
-TEST_F (MainComponentOutcome, ASuccessWithOldFilesLeftShowsItsNoteWrappedWithinThePanel)
-{
-    makeBundle (0, "3.1.10.0");
-    const ov::test::ScopedImmutable stuck (getBundle (0).getChildFile ("Contents/x86_64-win/Tavrin3.vst3"));
-
-    if (! stuck.isApplied())
-        GTEST_SKIP() << "no chattr +i here";
-
-    makePanel();
-    click ("INSTALL");
-    ASSERT_TRUE (panel->getLastOutcomes()[0].succeeded);
-    ASSERT_EQ (panel->getLastOutcomes()[0].notes.size(), 1);
-
-    const auto image = paint();
-    expectSpots (image, { { gearSpot, accentGreenColour, 0 } });
-    EXPECT_GT (countPixels (image, title, lightTextColour), 200);
-
-    // The note names a long path: it wraps onto more than one line, all of it inside the box.
-    const auto ink = [&image] (juce::Rectangle<int> area) { return countPixels (image, area, greyTextColour, 40); };
-    EXPECT_GT (ink (detailsBand), 30);
-    EXPECT_EQ (ink ({ 0, 168, 24, 72 }) + ink ({ 576, 168, 24, 72 }), 0);
-    EXPECT_GT (ink ({ 24, 168, 552, 30 }), 0);
-    EXPECT_GT (ink ({ 24, 204, 552, 36 }), 0);
-}
-
-TEST_F (MainComponentOutcome, FailedTitleIsNotTheSuccessTitle)
-{
-    // "SUCCESS!" is wider than "FAILED": count the lit columns.
-    const auto litColumns = [this]
-    {
-        const auto image = paint().getClippedImage (title);
-        int columns = 0;
-
-        for (int x = 0; x < image.getWidth(); ++x)
-            columns += countPixels (image, { x, 0, 1, image.getHeight() }, lightTextColour, 30) > 0 ? 1 : 0;
-
-        return columns;
-    };
-
-    makePanel();
-    click ("INSTALL");
-    const auto success = litColumns();
-
-    makePanel();
-    click ("VST3");
-    installBlockedBy ("VST3");
-    ASSERT_FALSE (panel->getLastOutcomes()[0].succeeded);
-    EXPECT_GT (success, litColumns() + 20);
 }
 
 } // namespace

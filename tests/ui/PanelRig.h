@@ -101,6 +101,20 @@ inline juce::Colour brightestPixel (const juce::Image& image, juce::Rectangle<in
     return best;
 }
 
+/** A pixel expected in a colour, within a tolerance. */
+struct Spot
+{
+    juce::Point<int> at;
+    juce::Colour colour;
+    int tolerance = 3;
+};
+
+inline void expectSpots (const juce::Image& image, std::initializer_list<Spot> spots)
+{
+    for (const auto& spot : spots)
+        EXPECT_TRUE (colourNear (image.getPixelAt (spot.at.x, spot.at.y), spot.colour, spot.tolerance)) << spot.at.toString();
+}
+
 inline bool samePixels (const juce::Image& a, const juce::Image& b)
 {
     for (int y = 0; y < a.getHeight(); ++y)

@@ -7,22 +7,11 @@
 
 using namespace ov::palette;
 using ov::test::colourNear;
+using ov::test::decodeQuery;
 using ov::test::over;
 
 namespace
 {
-
-/** The link's query as decoded name and value pairs. */
-juce::StringPairArray decodeQuery (const juce::String& link)
-{
-    juce::StringPairArray pairs;
-
-    for (const auto& item : juce::StringArray::fromTokens (link.fromFirstOccurrenceOf ("?", false, false), "&", {}))
-        pairs.set (juce::URL::removeEscapeChars (item.upToFirstOccurrenceOf ("=", false, false)),
-                   juce::URL::removeEscapeChars (item.fromFirstOccurrenceOf ("=", false, false)));
-
-    return pairs;
-}
 
 class PanelSupport : public ::testing::Test
 {
