@@ -25,6 +25,9 @@ if [ ! -f "$juce/CMakeLists.txt" ]; then
     mv "$juce.partial" "$juce"
 fi
 
+# The Wine prefix the test programs start from, made before the build lists their tests under Wine.
+tools/wine-run.sh
+
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$PWD/tools/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Release -DOV_JUCE_DIR="$juce"
 cmake --build "$build" -j "$(nproc)"
 if [ "${1:-}" != "--no-tests" ]; then
