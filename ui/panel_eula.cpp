@@ -10,8 +10,6 @@ panel_eula::panel_eula (juce::String licenceText)
     licenceEditor = std::make_unique<juce::TextEditor>();
     addAndMakeVisible (*licenceEditor);
     licenceEditor->setMultiLine (true);
-    licenceEditor->setText (licenceText);
-    licenceEditor->applyColourToAllText (greyTextColour);
     licenceEditor->setColour (juce::TextEditor::outlineColourId, backgroundColour);
     licenceEditor->setColour (juce::TextEditor::focusedOutlineColourId, backgroundColour);
     licenceEditor->setTitle ("LICENSE AGREEMENT");
@@ -23,6 +21,12 @@ panel_eula::panel_eula (juce::String licenceText)
     closeButton->setAlpha (0.0f);
     closeButton->addListener (this);
     closeButton->setTitle ("Close");
+
+    // Laid out before the text goes in: an editor of no width lays the licence out a letter to a line, which
+    // takes seconds.
+    resized();
+    licenceEditor->setText (licenceText);
+    licenceEditor->applyColourToAllText (greyTextColour);
 }
 
 panel_eula::~panel_eula() = default;
