@@ -20,7 +20,8 @@ class panel_support;
 
 /** The installer's one panel: the format rows, the extras, INSTALL and the help line. */
 class MainComponent final : public juce::Component,
-                            public juce::Button::Listener
+                            public juce::Button::Listener,
+                            private juce::ComponentListener
 {
 public:
     /** Works on the real system's folders. */
@@ -35,6 +36,7 @@ public:
     void modifierKeysChanged (const juce::ModifierKeys&) override;
     void mouseEnter (const juce::MouseEvent&) override;
     void resized() override;
+    void focusOfChildComponentChanged (FocusChangeType) override;
 
     void buttonClicked (juce::Button*) override;
     void buttonStateChanged (juce::Button*) override;
@@ -78,9 +80,13 @@ private:
     std::unique_ptr<juce::TextButton> makeControl (const juce::String& name, PanelButton::Speech);
     void layOutOverlays();
 
-    // Hover help and commands: MainComponentCommands.cpp.
+    // Hover help, commands and the overlays they open: MainComponentCommands.cpp.
     std::optional<juce::String> findHoverHelp (const juce::String& buttonName) const;
     juce::String getFormatHelp (int index) const;
+    void showOverlay (juce::Component& overlay, juce::Button& opener);
+    juce::Component* findShownOverlay() const;
+    void followOverlays();
+    void componentParentHierarchyChanged (juce::Component&) override;
 
     // The face of the controls: MainComponentPaint.cpp.
     void paintControlFace (juce::Graphics&, const juce::Button&, int iconIndex, float iconInset, const juce::String& caption);
@@ -106,6 +112,7 @@ private:
     std::unique_ptr<panel_eula> eulaPanel;
     std::unique_ptr<panel_support> supportPanel;
     std::unique_ptr<juce::Label> helpLabel;
+    juce::Button* overlayOpener = nullptr;   // gets the keyboard back when its overlay closes
 
     std::array<std::unique_ptr<juce::Drawable>, 3> formatIcons;
     std::array<std::unique_ptr<juce::Drawable>, 5> extrasIcons;

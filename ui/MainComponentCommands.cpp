@@ -3,6 +3,8 @@
 #include "ui/panel_eula.h"
 #include "ui/panel_support.h"
 
+#include <utility>
+
 std::optional<juce::String> MainComponent::findHoverHelp (const juce::String& buttonName) const
 {
     if (buttonName == "EULA")       return juce::String ("Click to read End-User License Agreement");
@@ -54,8 +56,7 @@ void MainComponent::buttonClicked (juce::Button* button)
     if (name == "EULA")
     {
         eulaPanel = std::make_unique<panel_eula> (ov::product::eulaText);
-        addAndMakeVisible (*eulaPanel);
-        layOutOverlays();
+        showOverlay (*eulaPanel, *button);
     }
     else if (name == "WEBSITE")
     {
@@ -68,7 +69,6 @@ void MainComponent::buttonClicked (juce::Button* button)
     else if (name == "SUPPORT")
     {
         supportPanel = std::make_unique<panel_support>();
-        addAndMakeVisible (*supportPanel);
         supportPanel->settingsFolder = settingsFolder.getFullPathName();
         supportPanel->productName = productName;
         supportPanel->productVersion = productVersion;
@@ -77,7 +77,7 @@ void MainComponent::buttonClicked (juce::Button* button)
         if (installFinished)
             supportPanel->lastRunReport = lastReport.asText();
 
-        layOutOverlays();
+        showOverlay (*supportPanel, *button);
     }
     else if (juce::isPositiveAndBelow (formatIndex, (int) formatButtons.size()))
     {
@@ -95,6 +95,59 @@ void MainComponent::buttonClicked (juce::Button* button)
         formatSelected.fill (true);
         repaint();
     }
+}
+
+//==============================================================================
+void MainComponent::showOverlay (juce::Component& overlay, juce::Button& opener)
+{
+    addAndMakeVisible (overlay);
+    layOutOverlays();
+    overlayOpener = &opener;
+
+    // It tells the panel when it takes itself off.
+    overlay.addComponentListener (this);
+    followOverlays();
+}
+
+juce::Component* MainComponent::findShownOverlay() const
+{
+    // The one added last is in front.
+    for (auto i = getNumChildComponents(); --i >= 0;)
+        if (auto* child = getChildComponent (i); child == eulaPanel.get() || child == supportPanel.get())
+            return child;
+
+    return nullptr;
+}
+
+void MainComponent::followOverlays()
+{
+    auto* shown = findShownOverlay();
+    auto* window = getTopLevelComponent();
+
+    // Only while the window has the keyboard: taking it otherwise would pull the window to the front. And
+    // before the controls are disabled, since a disabled control lets go of the keyboard.
+    if (shown != nullptr && ! shown->hasKeyboardFocus (true) && window->hasKeyboardFocus (true))
+        shown->grabKeyboardFocus();
+
+    // Covered controls take neither keys nor clicks, not even those already on their way.
+    for (auto* child : getChildren())
+        if (auto* control = dynamic_cast<juce::Button*> (child))
+            control->setEnabled (shown == nullptr);
+
+    // An overlay that closes with the keyboard leaves it to the window: it goes back where the overlay came from.
+    if (shown == nullptr && overlayOpener != nullptr && window != this && window->hasKeyboardFocus (false))
+        std::exchange (overlayOpener, nullptr)->grabKeyboardFocus();
+}
+
+void MainComponent::componentParentHierarchyChanged (juce::Component&)
+{
+    followOverlays();
+}
+
+// A window given the keyboard back hands it to the control that last had it, covered or not.
+void MainComponent::focusOfChildComponentChanged (FocusChangeType)
+{
+    followOverlays();
 }
 
 juce::String MainComponent::getHelpText() const

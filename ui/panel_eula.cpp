@@ -1,4 +1,5 @@
 #include "ui/panel_eula.h"
+#include "ui/Overlay.h"
 #include "ui/PanelDrawing.h"
 #include "ui/TransparentButton.h"
 #include "ui/Palette.h"
@@ -7,22 +8,32 @@ using namespace ov::palette;
 
 panel_eula::panel_eula (juce::String licenceText)
 {
+    ov::overlay::keepKeyboardWithin (*this);
+
+    // Left editable on purpose: scrolling, selecting and copying work as in any text field, and nothing typed is kept.
     licenceEditor = std::make_unique<juce::TextEditor>();
     addAndMakeVisible (*licenceEditor);
     licenceEditor->setMultiLine (true);
-    licenceEditor->setText (licenceText);
-    licenceEditor->applyColourToAllText (greyTextColour);
     licenceEditor->setColour (juce::TextEditor::outlineColourId, backgroundColour);
     licenceEditor->setColour (juce::TextEditor::focusedOutlineColourId, backgroundColour);
     licenceEditor->setTitle ("LICENSE AGREEMENT");
+    // The keyboard starts on the licence, so that the keys scroll it at once; Escape goes on to close the panel.
+    licenceEditor->setExplicitFocusOrder (1);
+    licenceEditor->setEscapeAndReturnKeysConsumed (false);
 
-    // Left editable on purpose: scrolling, selecting and copying work as in any text field, and nothing typed is kept.
     closeButton = std::make_unique<TransparentButton>();
     addAndMakeVisible (*closeButton);
     closeButton->setName ("X");
     closeButton->setAlpha (0.0f);
     closeButton->addListener (this);
     closeButton->setTitle ("Close");
+    closeButton->setExplicitFocusOrder (2);
+
+    // Laid out before the text goes in: an editor of no width lays the licence out a letter to a line, which
+    // takes seconds.
+    resized();
+    licenceEditor->setText (licenceText);
+    licenceEditor->applyColourToAllText (greyTextColour);
 }
 
 panel_eula::~panel_eula() = default;
@@ -49,7 +60,10 @@ void panel_eula::paint (juce::Graphics& g)
 
 void panel_eula::buttonClicked (juce::Button*)
 {
-    // Only taken off the screen: the main panel keeps owning it until the next EULA command replaces it.
-    if (auto* parent = getParentComponent())
-        parent->removeChildComponent (this);
+    ov::overlay::close (*this);
+}
+
+bool panel_eula::keyPressed (const juce::KeyPress& key)
+{
+    return ov::overlay::closeOnEscape (*this, key);
 }

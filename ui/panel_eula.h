@@ -15,6 +15,7 @@ public:
     void paint (juce::Graphics&) override;
     void resized() override;
     void buttonClicked (juce::Button*) override;
+    bool keyPressed (const juce::KeyPress&) override;
 
     float layoutUnit = 9.0f;
 

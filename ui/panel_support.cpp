@@ -1,5 +1,6 @@
 #include "ui/panel_support.h"
 #include "product/ProductManifest.h"
+#include "ui/Overlay.h"
 #include "ui/PanelDrawing.h"
 #include "ui/TransparentButton.h"
 #include "ui/Palette.h"
@@ -55,7 +56,10 @@ panel_support::panel_support()
     discordIcon = ov::drawing::parseIcon (BinaryData::icon_discord_svg, BinaryData::icon_discord_svgSize, true);
     mailIcon = ov::drawing::parseIcon (BinaryData::icon_mail_svg, BinaryData::icon_mail_svgSize, true);
 
-    const auto makeButton = [this] (const char* name, const char* title, const juce::String& description)
+    ov::overlay::keepKeyboardWithin (*this);
+
+    // The keyboard starts on the links; the close control comes last.
+    const auto makeButton = [this] (const char* name, const char* title, const juce::String& description, int focusOrder)
     {
         auto button = std::make_unique<TransparentButton>();
         addAndMakeVisible (*button);
@@ -64,12 +68,13 @@ panel_support::panel_support()
         button->addListener (this);
         button->setTitle (title);
         button->setDescription (description);
+        button->setExplicitFocusOrder (focusOrder);
         return button;
     };
 
-    closeButton = makeButton ("X", "Close", {});
-    discordButton = makeButton ("DISCORD", "Discord", discordText);
-    mailButton = makeButton ("MAIL", "E-mail", mailText);
+    closeButton = makeButton ("X", "Close", {}, 3);
+    discordButton = makeButton ("DISCORD", "Discord", discordText, 1);
+    mailButton = makeButton ("MAIL", "E-mail", mailText, 2);
 }
 
 panel_support::~panel_support() = default;
@@ -139,9 +144,7 @@ void panel_support::buttonClicked (juce::Button* button)
 
     if (name == "X")
     {
-        // Only taken off the screen: the main panel keeps owning it until the next SUPPORT command replaces it.
-        if (auto* parent = getParentComponent())
-            parent->removeChildComponent (this);
+        ov::overlay::close (*this);
     }
     else if (name == "DISCORD")
     {
@@ -151,4 +154,9 @@ void panel_support::buttonClicked (juce::Button* button)
     {
         host->openUrl (makeMailLink());
     }
+}
+
+bool panel_support::keyPressed (const juce::KeyPress& key)
+{
+    return ov::overlay::closeOnEscape (*this, key);
 }

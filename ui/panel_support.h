@@ -17,6 +17,7 @@ public:
     void paint (juce::Graphics&) override;
     void resized() override;
     void buttonClicked (juce::Button*) override;
+    bool keyPressed (const juce::KeyPress&) override;
 
     /** The about block's text, naming the shared settings file. */
     juce::String getAboutText() const;

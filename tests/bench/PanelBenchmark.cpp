@@ -1,12 +1,14 @@
 // Times what the main panel costs: making the typeface, parsing the icons, building the panel, its first paint
 // (the process's first text), and one full paint at 600 and 1200 pixels, on a clean machine and with all three
-// bundles installed (three probes that each read a module's version). A program, not a test: figures vary by
-// machine.
+// bundles installed (three probes that each read a module's version); and opening each overlay. A program, not a
+// test: figures vary by machine.
 
 #include "product/ProductManifest.h"
 #include "support/Sandbox.h"
 #include "ui/CustomLookAndFeel.h"
 #include "ui/MainComponent.h"
+#include "ui/panel_eula.h"
+#include "ui/panel_support.h"
 
 #include "BinaryData.h"
 
@@ -68,6 +70,21 @@ namespace
             module.getParentDirectory().createDirectory();
             peModule.copyFileTo (module);
         }
+    }
+
+    /** An overlay as the panel opens it: built, laid over 600 pixels and painted once. */
+    template <typename Overlay, typename... Args>
+    double medianOpening (const Args&... args)
+    {
+        return median ([&]
+        {
+            Overlay overlay (args...);
+            overlay.layoutUnit = 6.0f;
+            overlay.setBounds (0, 0, 600, 600);
+            juce::Image image (juce::Image::RGB, 600, 600, true, juce::SoftwareImageType());
+            juce::Graphics g (image);
+            overlay.paintEntireComponent (g, true);
+        }, 5);
     }
 
     double medianPaint (MainComponent& panel, int size)
@@ -136,6 +153,14 @@ int main()
         std::printf ("  three probes alone:                          %.3f ms\n",
                      median ([&] { for (int i = 0; i < 3; ++i) panel->probeFormatStatus (i); }, 51));
     }
+
+    // The overlays in the program's look, as the panel has made it the default.
+    CustomLookAndFeel programLook;
+    juce::Desktop::getInstance().setDefaultLookAndFeel (&programLook);
+    std::printf ("licence overlay opened and painted at 600 px:  %.2f ms\n",
+                 medianOpening<panel_eula> (juce::String (ov::product::eulaText)));
+    std::printf ("support overlay opened and painted at 600 px:  %.2f ms\n", medianOpening<panel_support>());
+    juce::Desktop::getInstance().setDefaultLookAndFeel (nullptr);
 
     return 0;
 }

@@ -252,6 +252,38 @@ TEST_F (MainComponentCommands, ReopeningReplacesTheOverlay)
     EXPECT_EQ (lastChild()->getWidth(), 700);
 }
 
+// Keys reach only the overlay in front: the controls it covers are out of the keyboard's way and refuse a key even
+// while they hold the keyboard; they are back once the overlay closes, by its close control or by Escape.
+TEST_F (MainComponentCommands, AnOpenOverlayKeepsTheKeyboardOffTheControlsItCovers)
+{
+    makePanel();
+    const auto reachable = [this] { return panel->createKeyboardFocusTraverser()->getAllComponents (panel.get()).size(); };
+    ASSERT_EQ (reachable(), 9u);
+
+    for (const auto* command : { "EULA", "SUPPORT" })
+    {
+        SCOPED_TRACE (command);
+        click (command);
+        auto* overlay = lastChild();
+        EXPECT_EQ (reachable(), 0u);
+
+        for (auto* child : panel->getChildren())
+            if (auto* covered = dynamic_cast<juce::Button*> (child))
+            {
+                EXPECT_FALSE (covered->isEnabled()) << covered->getName();
+                EXPECT_FALSE (ov::test::pressKey (*covered, juce::KeyPress (juce::KeyPress::returnKey))) << covered->getName();
+            }
+
+        if (juce::String (command) == "EULA")
+            dynamic_cast<juce::Button::Listener*> (overlay)->buttonClicked (ov::test::findButton (*overlay, "X"));
+        else
+            ov::test::pressKey (*ov::test::findButton (*overlay, "DISCORD"), juce::KeyPress (juce::KeyPress::escapeKey));
+
+        EXPECT_EQ (overlay->getParentComponent(), nullptr);
+        EXPECT_EQ (reachable(), 9u);
+    }
+}
+
 //==============================================================================
 TEST_F (MainComponentCommands, DestructionRemovesALeftoverScriptFileButNotAFolderOfThatName)
 {

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <functional>
 #include <tuple>
+#include <vector>
 
 namespace ov::test
 {
@@ -150,6 +151,49 @@ void expectCloseButtonWorks (Panel& panel)
     // Closing an overlay that is already off the screen changes nothing.
     panel.buttonClicked (close);
     EXPECT_EQ (panel.getParentComponent(), nullptr);
+}
+
+/** A key as the window hands it on: to the component that has the keyboard, then up its parents until one uses it. */
+inline bool pressKey (juce::Component& target, const juce::KeyPress& key)
+{
+    for (auto* c = &target; c != nullptr; c = c->getParentComponent())
+        if (c->keyPressed (key))
+            return true;
+
+    return false;
+}
+
+/** An overlay on its parent keeps the keyboard among its own controls, which it takes in the given order, the
+    first when the overlay is given the keyboard; past either end the framework goes round within the overlay. Escape
+    closes it from any of them, and Return and Tab, which the controls or the window handle, do not. */
+template <typename Panel>
+void expectKeyboardStaysWithin (Panel& panel, const std::vector<juce::Component*>& order)
+{
+    juce::Component parent;
+    parent.addAndMakeVisible (panel);
+    layOutAndPaint (panel, 600);
+
+    auto traverser = panel.createKeyboardFocusTraverser();
+    EXPECT_EQ (traverser->getAllComponents (&panel), order);
+    EXPECT_EQ (traverser->getDefaultComponent (&panel), order.front());
+
+    for (auto* control : order)
+    {
+        SCOPED_TRACE (control->getTitle());
+        EXPECT_EQ (control->findKeyboardFocusContainer(), &panel);
+
+        for (const auto key : { juce::KeyPress::returnKey, juce::KeyPress::tabKey })
+        {
+            pressKey (*control, juce::KeyPress (key));
+            EXPECT_EQ (panel.getParentComponent(), &parent) << key;
+        }
+
+        EXPECT_TRUE (pressKey (*control, juce::KeyPress (juce::KeyPress::escapeKey)));
+        EXPECT_EQ (panel.getParentComponent(), nullptr);
+        parent.addAndMakeVisible (panel);
+    }
+
+    parent.removeChildComponent (&panel);
 }
 
 } // namespace ov::test

@@ -79,6 +79,13 @@ TEST_F (PanelEula, CloseButtonTakesThePanelOffKeepingItsText)
     EXPECT_EQ (editor().getText(), juce::String (ov::product::eulaText));
 }
 
+// The text comes first, so that the keys scroll the licence at once; it passes Escape on to close the panel.
+TEST_F (PanelEula, KeyboardGoesBetweenTextAndCloseButtonOnly)
+{
+    ov::test::expectKeyboardStaysWithin (panel, { &editor(), ov::test::findButton (panel, "X") });
+    EXPECT_EQ (editor().getText(), juce::String (ov::product::eulaText));
+}
+
 TEST (PanelEulaText, EmptyLicenceGivesEmptyEditorUnderTheHeading)
 {
     ov::test::ScopedProgramLook look;

@@ -46,6 +46,11 @@ TEST_F (PanelSupport, LaysOutItsButtonsInUnits)
                                                 { &button ("MAIL"), { 60, 210, 60, 60 }, { 90, 315, 90, 90 } } });
 }
 
+TEST_F (PanelSupport, KeyboardGoesRoundTheLinksThenTheCloseButton)
+{
+    ov::test::expectKeyboardStaysWithin (panel, { &button ("DISCORD"), &button ("MAIL"), &button ("X") });
+}
+
 TEST_F (PanelSupport, LinkButtonsAreInvisibleAndTheirFacesFollowHoverAndPress)
 {
     ov::test::layOutAndPaint (panel, 600);
