@@ -29,7 +29,7 @@ flags=(-std=c++17 -g -O1 -fsanitize=address,undefined -fno-sanitize-recover=unde
     -o "$build/juce_core.o"
 clang++ "${flags[@]}" -fsanitize=fuzzer "$build/juce_core.o" "$juce/juce_core/juce_core_CompilationTime.cpp" \
     "$root"/host/{Host,PeVersionReader,RegularFile,WinePrefix}.cpp \
-    "$root"/product/{ProductManifest,SettingsFile,SettingsText}.cpp "$root/tests/fuzz/SettingsFuzz.cpp" \
+    "$root"/product/{ProductManifest,SettingsFile,SettingsText,SettingsXmlWalk}.cpp "$root/tests/fuzz/SettingsFuzz.cpp" \
     -o "$build/settings-fuzz" -lpthread -ldl -lrt -lz
 
 scratch=$build/settings-corpus-run
