@@ -201,10 +201,23 @@ private:
     where the walk went. */
 juce::File walkDown (const juce::File& root, const juce::StringArray& names)
 {
+    dev_t device = 0;
+
+    // A folder on the same file system as the one before it needs no second look.
+    const auto isSystemFolderOnTheWay = [&device] (const OpenFolder& f)
+    {
+        struct stat info {};
+
+        if (fstat (f.get(), &info) != 0)
+            return true;
+
+        return std::exchange (device, info.st_dev) != info.st_dev && isSystemFolder (f.get());
+    };
+
     auto folder = openFolder (AT_FDCWD, root.getFullPathName().toRawUTF8());
 
     // Only drive_c may be missing still (a prefix Wine has not yet made), and is then made as written.
-    if ((! folder.isOpen() && errno != ENOENT) || (folder.isOpen() && isSystemFolder (folder.get())))
+    if ((! folder.isOpen() && errno != ENOENT) || (folder.isOpen() && isSystemFolderOnTheWay (folder)))
         return {};
 
     CaseBlindLookup lookup (names);
@@ -225,7 +238,7 @@ juce::File walkDown (const juce::File& root, const juce::StringArray& names)
 
             auto next = openFolder (folder.get(), entry.toRawUTF8());
 
-            if ((! next.isOpen() && errno == ELOOP) || (next.isOpen() && isSystemFolder (next.get())))
+            if ((! next.isOpen() && errno == ELOOP) || (next.isOpen() && isSystemFolderOnTheWay (next)))
                 return {};
 
             // Missing, or not a folder: what follows is made, or fails to be, as written.

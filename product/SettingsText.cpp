@@ -15,17 +15,20 @@ namespace
 
 using Text = juce::String::CharPointerType;
 
-/** compareIgnoreCaseUpTo (p, ascii) == 0, folding the case of a character only when it is not already
-    the one looked for: the framework folds every one it compares, and the text may hold a million. */
+/** compareIgnoreCaseUpTo (p, ascii) == 0 for lower-case ASCII: the framework folds the case of every
+    character it compares, here only those outside ASCII (where the fold could still give an ASCII letter). */
 bool startsWithIgnoringCase (Text p, const char* ascii)
 {
     for (; *ascii != 0; ++ascii, ++p)
     {
         const auto c = *p;
-        const auto upper = (juce::juce_wchar) std::toupper ((unsigned char) *ascii);
+        const auto wanted = (juce::juce_wchar) *ascii;
+        const auto isLetter = wanted >= 'a' && wanted <= 'z';
 
-        if (c != (juce::juce_wchar) *ascii && (c < 128 ? (juce::juce_wchar) std::toupper ((int) c) : juce::CharacterFunctions::toUpperCase (c)) != upper)
-            return false;
+        if (c == wanted || (isLetter && (c < 128 ? (c | 0x20) == wanted : juce::CharacterFunctions::toUpperCase (c) == wanted - 32)))
+            continue;
+
+        return false;
     }
 
     return true;

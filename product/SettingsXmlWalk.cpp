@@ -125,7 +125,10 @@ private:
 
         if (*input != '#')
         {
-            skipPast (input, ";");
+            while (*input != ';')
+                ++input;
+
+            ++input;
             return 1;
         }
 
