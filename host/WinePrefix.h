@@ -28,10 +28,12 @@ public:
     juce::File getUserProfileFolder() const;
 
     /** The folder a Windows path names in this prefix, as Wine would open it, or the empty File when it
-        names none: a drive letter resolves through dosdevices/<letter>: when that link exists, else C: is
-        drive_c and other letters are unusable; UNC and relative paths are unusable. Both slashes separate,
-        "." and ".." are folded as Windows does (never above the drive), and a name that exists only in
-        another letter case is taken as it exists. An absolute Unix path is taken as it stands. */
+        names none: a drive letter resolves through dosdevices/<letter>: when that link leads to a folder
+        outside /proc, /sys and /dev, else C: is drive_c and other letters are unusable; UNC and relative
+        paths are unusable. Both slashes separate, "." and ".." are folded as Windows does (never above the
+        drive), and a name that exists only in another letter case is taken as it exists. A way through
+        the kernel's own file systems or a magic link (/proc/self/cwd) is unusable. An absolute Unix path
+        is taken as it stands. Costs the length of the path, each folder listed at most once. */
     juce::File toFolder (const juce::String& path) const;
 
     /** The Windows path of a folder ("C:\Program Files\Common Files\VST3"), through the drive that holds

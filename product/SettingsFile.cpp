@@ -1,6 +1,7 @@
 #include "product/SettingsFile.h"
 #include "product/ProductManifest.h"
 #include "product/SettingsText.h"
+#include "product/SettingsXmlWalk.h"
 #include "host/RegularFile.h"
 
 namespace ov
@@ -13,9 +14,6 @@ const char* const SettingsFile::importantNote =
     "unintended consequences. If you delete this file, the next time you run the Plugin Manager for any OV "
     "product, a new one with the default locations will be written.";
 
-// No system takes a longer folder path, and the framework creates a folder's parents one call deeper each.
-static constexpr int maxFolderPathLength = 4096;
-
 InstallFolders SettingsFile::makeDefaultFolders (const juce::String& commonFilesBase)
 {
     const juce::File base (commonFilesBase);
@@ -26,6 +24,24 @@ InstallFolders SettingsFile::makeDefaultFolders (const juce::String& commonFiles
     folders[0] = base.getChildFile (product::formats[0].defaultSubfolder);
     folders[2] = base.getChildFile (product::formats[2].defaultSubfolder);
     return folders;
+}
+
+/** Whether a value could name a folder on Windows at all: not longer than any folder path, and no name in
+    it holds a control character or one of <>:"|?* (a drive's colon aside). Checked before anything is
+    looked up, so that no value costs more than its length. */
+static bool couldNameAFolder (const juce::String& value)
+{
+    if (value.length() > maxSettingsValueLength)
+        return false;
+
+    const auto letter = value[0];
+    const auto hasDrive = ((letter >= 'a' && letter <= 'z') || (letter >= 'A' && letter <= 'Z')) && value[1] == ':';
+
+    for (auto p = value.getCharPointer() + (hasDrive ? 2 : 0); ! p.isEmpty(); ++p)
+        if (*p < 32 || juce::CharPointer_ASCII ("<>:\"|?*").indexOf (*p) >= 0)
+            return false;
+
+    return true;
 }
 
 static void readSettings (const juce::File& file, InstallFolders& folders, const Host& host)
@@ -48,10 +64,15 @@ static void readSettings (const juce::File& file, InstallFolders& folders, const
 
     for (size_t index = 0; index < folders.size(); ++index)
     {
-        // An elevated installer must never resolve a folder against its working folder.
-        const auto folder = host.fromSettingsValue (root->getStringAttribute (product::formats[index].settingsKey));
+        const auto value = root->getStringAttribute (product::formats[index].settingsKey);
 
-        if (folder == juce::File() || folder.getFullPathName().length() > maxFolderPathLength)
+        if (! couldNameAFolder (value))
+            continue;
+
+        // An elevated installer must never resolve a folder against its working folder.
+        const auto folder = host.fromSettingsValue (value);
+
+        if (folder == juce::File() || folder.getFullPathName().length() > maxSettingsValueLength)
             continue;
 
         folders[index] = folder;

@@ -22,9 +22,11 @@ struct SettingsFile
 
     /** Reads the file in settingsFolder once, or writes it with the given folders when it is missing.
         A value the host can use (Host::fromSettingsValue) replaces the folder of its format, and that
-        folder is created when missing; anything else leaves the format's folder as it was. A file that is
-        not a regular one, is larger than maxFileSize, carries a document type or nests elements deeply
-        is unreadable. Problems are never reported: the folders given stay in force. */
+        folder is created when missing; anything else leaves the format's folder as it was, and so does a
+        value longer than 4,096 characters or with a name Windows cannot hold (a control character or one
+        of <>:"|?*), which is never looked up. A file that is not a regular one, is larger than
+        maxFileSize, carries a document type or nests elements deeply is unreadable. Problems are never
+        reported: the folders given stay in force. */
     static void loadOrCreate (const juce::File& settingsFolder, InstallFolders& folders, const Host& host);
 
     /** A settings file is a few hundred bytes; anything larger is not one of ours and is not read. */

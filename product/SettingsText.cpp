@@ -1,5 +1,10 @@
 #include "product/SettingsText.h"
+#include "product/ProductManifest.h"
+#include "product/SettingsXmlWalk.h"
 
+#include <algorithm>
+#include <cctype>
+#include <string_view>
 #include <vector>
 
 namespace ov
@@ -10,27 +15,29 @@ namespace
 
 using Text = juce::String::CharPointerType;
 
-bool startsWith (Text p, const char* ascii)
+/** compareIgnoreCaseUpTo (p, ascii) == 0 for lower-case ASCII: the framework folds the case of every
+    character it compares, here only those outside ASCII (where the fold could still give an ASCII letter). */
+bool startsWithIgnoringCase (Text p, const char* ascii)
 {
-    return p.compareUpTo (juce::CharPointer_ASCII (ascii), (int) std::strlen (ascii)) == 0;
-}
+    for (; *ascii != 0; ++ascii, ++p)
+    {
+        const auto c = *p;
+        const auto wanted = (juce::juce_wchar) *ascii;
+        const auto isLetter = wanted >= 'a' && wanted <= 'z';
 
-/** Moves past the next occurrence of ascii; false (nothing more to read) when there is none. */
-bool skipPast (Text& p, const char* ascii)
-{
-    const auto at = p.indexOf (juce::CharPointer_ASCII (ascii));
+        if (c == wanted || (isLetter && (c < 128 ? (c | 0x20) == wanted : juce::CharacterFunctions::toUpperCase (c) == wanted - 32)))
+            continue;
 
-    if (at < 0)
         return false;
+    }
 
-    p += at + (int) std::strlen (ascii);
     return true;
 }
 
 bool startsReference (Text p)
 {
     for (const auto* name : { "amp;", "quot;", "apos;", "lt;", "gt;" })
-        if (p.compareIgnoreCaseUpTo (juce::CharPointer_ASCII (name), (int) std::strlen (name)) == 0)
+        if (startsWithIgnoringCase (p, name))
             return true;
 
     if (*p != '#')
@@ -69,161 +76,31 @@ juce::String escapeBareAmpersands (const juce::String& text)
     {
         if (*p == '&' && ! startsReference (p + 1))
         {
-            out << juce::String (start, p + 1) << "amp;";
+            out.write (start.getAddress(), (size_t) (p.getAddress() - start.getAddress()) + 1);
+            out << "amp;";
             start = p + 1;
         }
     }
 
-    out << juce::String (start, p);
+    out.write (start.getAddress(), (size_t) (p.getAddress() - start.getAddress()));
     return out.toUTF8();
 }
 
-// The framework's XML name characters (XmlIdentifierChars in juce_XmlDocument.cpp), exactly.
-bool isNameChar (juce::juce_wchar c)
+/** Whether the text holds "<!DOCTYPE" or "<!ENTITY" in any letter case; a scan of its bytes, since the
+    framework's own search folds the case of every character it passes. */
+bool declaresAnything (const juce::String& text)
 {
-    if (c < 128)
-        return juce::CharacterFunctions::isLetterOrDigit ((char) c) || c == '_' || c == '-' || c == ':' || c == '.';
-
-    return c >= 160 && juce::CharacterFunctions::isLetterOrDigit (c);
-}
-
-/** Whitespace, comments and processing instructions, skipped as the framework skips them between
-    tokens; false when the text ends on the way. */
-bool skipGap (Text& p)
-{
-    for (;;)
+    const std::string_view bytes (text.toRawUTF8(), text.getNumBytesAsUTF8());
+    const auto isWord = [&bytes] (size_t at, std::string_view word)
     {
-        p.incrementToEndOfWhitespace();
+        return bytes.size() - at >= word.size()
+            && std::equal (word.begin(), word.end(), bytes.begin() + (std::ptrdiff_t) at,
+                           [] (char upper, char c) { return upper == std::toupper ((unsigned char) c); });
+    };
 
-        if (p.isEmpty())
-            return false;
-
-        if (startsWith (p, "<!--"))
-        {
-            p += 4;
-
-            if (! skipPast (p, "-->"))
-                return false;
-        }
-        else if (startsWith (p, "<?"))
-        {
-            p += 2;
-
-            if (! skipPast (p, "?>"))
-                return false;
-        }
-        else
-        {
+    for (auto at = bytes.find ("<!"); at != std::string_view::npos; at = bytes.find ("<!", at + 2))
+        if (isWord (at + 2, "DOCTYPE") || isWord (at + 2, "ENTITY"))
             return true;
-        }
-    }
-}
-
-/** Follows the framework's parser over the text, level by level, without recursing, and tells whether it
-    would nest deeper than allowed or meet a processing instruction inside an element (followed by text,
-    the parser goes back to it for ever). Where the two could differ it counts a level as still open, so
-    the parser never goes deeper than the count. */
-bool wouldTrapTheParser (const juce::String& text)
-{
-    auto p = text.getCharPointer();
-    int depth = 0;
-
-    while (! p.isEmpty())
-    {
-        if (*p != '<')
-        {
-            ++p;
-            continue;
-        }
-
-        if (depth > 0 && startsWith (p, "<?"))
-            return true;
-
-        if (startsWith (p, "<!--") || startsWith (p, "<?") || startsWith (p, "<![CDATA["))
-        {
-            const auto* end = startsWith (p, "<!--") ? "-->" : (p[1] == '?' ? "?>" : "]]>");
-            p += 2;
-
-            if (! skipPast (p, end))
-                return false;
-
-            continue;
-        }
-
-        if (p[1] == '/')
-        {
-            depth = juce::jmax (0, depth - 1);
-
-            if (! skipPast (p, ">"))
-                return false;
-
-            continue;
-        }
-
-        auto name = p + 1;
-
-        if (! isNameChar (*name) && (! skipGap (name) || ! isNameChar (*name)))
-        {
-            // No tag name: the parser makes no element here.
-            ++p;
-            continue;
-        }
-
-        if (++depth > maxSettingsNesting)
-            return true;
-
-        p = name;
-
-        while (isNameChar (*p))
-            ++p;
-
-        // The attributes, as the parser reads them; anything else ends the element's tag, which is then
-        // still counted as open.
-        for (;;)
-        {
-            if (! skipGap (p))
-                return false;
-
-            if (*p == '/' && p[1] == '>')
-            {
-                p += 2;
-                --depth;
-                break;
-            }
-
-            if (*p == '>')
-            {
-                ++p;
-                break;
-            }
-
-            if (! isNameChar (*p))
-                break;
-
-            while (isNameChar (*p))
-                ++p;
-
-            if (! skipGap (p) || *p != '=')
-                break;
-
-            ++p;
-
-            if (! skipGap (p) || (*p != '"' && *p != '\''))
-                break;
-
-            // Every "&" now starts a reference that ends before any quote, so the value ends at the next one.
-            const auto quote = *p;
-            ++p;
-
-            while (! p.isEmpty() && *p != quote)
-                ++p;
-
-            if (p.isEmpty())
-                return false;
-
-            ++p;
-        }
-    }
 
     return false;
 }
@@ -270,6 +147,13 @@ bool isValidUtf8 (const uint8_t* p, const uint8_t* end)
     return true;
 }
 
+/** The characters as a string, in one step: appending them one at a time costs the length of the text each. */
+juce::String fromCodePoints (std::vector<juce::juce_wchar>& characters)
+{
+    characters.push_back (0);
+    return juce::String (juce::CharPointer_UTF32 (characters.data()));
+}
+
 juce::String fromWindows1252 (const uint8_t* p, const uint8_t* end)
 {
     // 0x80 to 0x9F; the rest of the code page is Latin-1. Unassigned bytes keep their value.
@@ -277,13 +161,13 @@ juce::String fromWindows1252 (const uint8_t* p, const uint8_t* end)
         0x20ac, 0x81, 0x201a, 0x192, 0x201e, 0x2026, 0x2020, 0x2021, 0x2c6, 0x2030, 0x160, 0x2039, 0x152, 0x8d, 0x17d, 0x8f,
         0x90, 0x2018, 0x2019, 0x201c, 0x201d, 0x2022, 0x2013, 0x2014, 0x2dc, 0x2122, 0x161, 0x203a, 0x153, 0x9d, 0x17e, 0x178 };
 
-    juce::String text;
-    text.preallocateBytes ((size_t) (end - p) * 3);
+    std::vector<juce::juce_wchar> characters;
+    characters.reserve ((size_t) (end - p) + 1);
 
     for (; p < end && *p != 0; ++p)
-        text += *p >= 0x80 && *p < 0xa0 ? high[*p - 0x80] : (juce::juce_wchar) *p;
+        characters.push_back (*p >= 0x80 && *p < 0xa0 ? high[*p - 0x80] : (juce::juce_wchar) *p);
 
-    return text;
+    return fromCodePoints (characters);
 }
 
 } // namespace
@@ -319,8 +203,7 @@ static juce::String fromUtf16 (const uint8_t* p, const uint8_t* end, bool bigEnd
     if (p != end)
         characters.push_back (0xfffd);
 
-    characters.push_back (0);
-    return juce::String (juce::CharPointer_UTF32 (characters.data()));
+    return fromCodePoints (characters);
 }
 
 juce::String decodeSettingsBytes (const juce::MemoryBlock& bytes)
@@ -340,15 +223,15 @@ juce::String decodeSettingsBytes (const juce::MemoryBlock& bytes)
 
 std::optional<juce::String> prepareSettingsText (const juce::String& text)
 {
-    if (text.containsIgnoreCase ("<!DOCTYPE") || text.containsIgnoreCase ("<!ENTITY"))
+    if (declaresAnything (text))
         return {};
 
-    auto escaped = escapeBareAmpersands (text);
+    juce::StringArray keys;
 
-    if (wouldTrapTheParser (escaped))
-        return {};
+    for (const auto& format : product::formats)
+        keys.add (format.settingsKey);
 
-    return escaped;
+    return reduceToRootValues (escapeBareAmpersands (text), keys);
 }
 
 } // namespace ov

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <pwd.h>
+#include <sys/inotify.h>
 #include <unistd.h>
 
 
@@ -62,6 +63,110 @@ TEST (WinePrefix, FoldersOffEveryDriveKeepTheirUnixPath)
     EXPECT_EQ (prefix.toWindowsPath (sandbox.getRoot().getChildFile ("wine/drive_cx")),
                sandbox.getRoot().getChildFile ("wine/drive_cx").getFullPathName());
     EXPECT_EQ (prefix.toFolder ("C:\\"), prefix.getDriveC());
+}
+
+/** A prefix in a sandbox whose drives the test links. */
+struct WineDrives
+{
+    WineDrives()
+    {
+        prefix.getDriveC().createDirectory();
+        prefix.getFolder().getChildFile ("dosdevices").createDirectory();
+    }
+
+    void link (const char* drive, const juce::String& target) const
+    {
+        const auto device = prefix.getFolder().getChildFile ("dosdevices").getChildFile (drive);
+        device.deleteFile();
+        ASSERT_EQ (symlink (target.toRawUTF8(), device.getFullPathName().toRawUTF8()), 0);
+    }
+
+    ov::test::Sandbox sandbox;
+    ov::WinePrefix prefix { sandbox.getRoot().getChildFile ("wine"), "me" };
+};
+
+TEST (WinePrefix, ADriveMustBeARealFolderOutsideTheKernelsOwnFileSystems)
+{
+    const WineDrives drives;
+    const auto here = juce::File::getCurrentWorkingDirectory();
+    const auto name = "ov-not-here-" + juce::String::toHexString (juce::Random::getSystemRandom().nextInt64());
+    const auto data = drives.sandbox.getRoot().getChildFile ("data");
+    data.createDirectory();
+    ASSERT_TRUE (drives.prefix.getDriveC().getChildFile ("file").replaceWithText ("x"));
+
+    // Each of these led into the working folder, or into devices and the kernel's tables.
+    const std::pair<juce::String, juce::String> unusable[] = {
+        { "/proc", "D:\\self\\cwd\\" + name }, { "/proc/self/cwd", "D:\\" + name }, { "/proc/self/root/tmp", "D:\\" + name },
+        { "/sys", "D:\\" + name }, { "/dev", "D:\\" + name }, { "/dev/fd/0", "D:\\" + name },
+        { drives.prefix.getDriveC().getFullPathName() + "/file", "D:\\" + name },
+    };
+
+    for (const auto& [target, value] : unusable)
+    {
+        drives.link ("d:", target);
+        EXPECT_EQ (drives.prefix.toFolder (value), juce::File()) << target;
+        EXPECT_NE (drives.prefix.toWindowsPath (juce::File (target)).substring (0, 2), "D:") << target;
+    }
+
+    // A link inside a drive may not lead there either, nor may a path walk into /proc from a drive on "/".
+    drives.link ("d:", data.getFullPathName());
+    ASSERT_EQ (symlink ("/proc/self/cwd", data.getChildFile ("here").getFullPathName().toRawUTF8()), 0);
+    drives.link ("z:", "/");
+
+    for (const auto& value : { "D:\\here\\" + name, "Z:\\proc\\self\\cwd\\" + name, "Z:\\dev\\fd\\0\\" + name })
+        EXPECT_EQ (drives.prefix.toFolder (value), juce::File()) << value;
+
+    EXPECT_EQ (drives.prefix.toFolder ("D:\\" + name).getFullPathName(), data.getLinkedTarget().getChildFile (name).getFullPathName());
+    EXPECT_FALSE (here.getChildFile (name).exists());
+}
+
+/** How often a folder is opened for listing, as inotify reports it (looking names up opens nothing). */
+struct ListingCounter
+{
+    explicit ListingCounter (const juce::File& folder)
+        : fd (inotify_init1 (IN_NONBLOCK | IN_CLOEXEC))
+    {
+        inotify_add_watch (fd, folder.getFullPathName().toRawUTF8(), IN_OPEN);
+    }
+
+    ~ListingCounter()   { close (fd); }
+
+    int count() const
+    {
+        int events = 0;
+        alignas (inotify_event) char buffer[65536];
+
+        for (ssize_t got; (got = read (fd, buffer, sizeof (buffer))) > 0;)
+            for (auto* p = buffer; p < buffer + got; p += sizeof (inotify_event) + reinterpret_cast<inotify_event*> (p)->len)
+                ++events;
+
+        return events;
+    }
+
+    int fd;
+};
+
+TEST (WinePrefix, AFolderIsListedOnceHoweverOftenAPathPassesThroughIt)
+{
+    const WineDrives drives;
+    const auto big = drives.prefix.getDriveC().getChildFile ("big");
+    big.createDirectory();
+
+    for (int i = 0; i < 300; ++i)
+        big.getChildFile ("entry" + juce::String (i)).replaceWithText ({});
+
+    ASSERT_EQ (symlink (".", big.getChildFile ("self").getFullPathName().toRawUTF8()), 0);
+    ASSERT_EQ (symlink (".", big.getChildFile ("Other").getFullPathName().toRawUTF8()), 0);
+
+    // Each name is there only in another case: every step would list the folder again.
+    const ListingCounter listings (big);
+    const auto folder = drives.prefix.toFolder ("C:\\BIG" + juce::String::repeatedString ("\\SELF\\other", 15) + "\\VST3");
+    EXPECT_EQ (folder.getFullPathName(), big.getFullPathName() + juce::String::repeatedString ("/self/Other", 15) + "/VST3");
+    EXPECT_EQ (listings.count(), 1);
+
+    // Past the links the system follows in one path, no folder can be made there: the value is unusable.
+    EXPECT_EQ (drives.prefix.toFolder ("C:\\big" + juce::String::repeatedString ("\\self", 41) + "\\VST3"), juce::File());
+    EXPECT_NE (drives.prefix.toFolder ("C:\\big" + juce::String::repeatedString ("\\self", 39) + "\\VST3"), juce::File());
 }
 
 /** Every input the fuzzer kept goes through the whole read step again. */

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #if ! JUCE_WINDOWS
+ #include "tests/product/WineSettingsTest.h"
+
  #include <sys/socket.h>
  #include <sys/stat.h>
  #include <sys/un.h>
@@ -269,39 +271,17 @@ TEST_F (SettingsFileTest, ABareAmpersandIsTheCharacterAndReferencesReadAsTheFram
 {
     const auto base = sandbox.getRoot().getFullPathName();
     writeSettings (settingsWith ("VST3_Path=\"" + base + "/Music & Audio/VST3\" CLAP_Path=\"" + base
-                                 + "/R&D;&#12a;&#x;&foo;&\" AAX_Path=\"" + base + "/&amp;&LT;&#65;&#x42;&quot;\""));
+                                 + "/R&D;&#12a;&#x;&foo;&\" AAX_Path=\"" + base + "/&amp;&APOS;&#65;&#x42;\""));
     const auto folders = load();
 
     EXPECT_EQ (folders[0].getFullPathName(), sandbox.getRoot().getChildFile ("Music & Audio/VST3").getFullPathName());
     EXPECT_EQ (folders[1].getFullPathName(), sandbox.getRoot().getChildFile ("R&D;&#12a;&#x;&foo;&").getFullPathName());
-    EXPECT_EQ (folders[2].getFullPathName(), sandbox.getRoot().getChildFile ("&<AB\"").getFullPathName());
+    EXPECT_EQ (folders[2].getFullPathName(), sandbox.getRoot().getChildFile ("&'AB").getFullPathName());
     EXPECT_TRUE (folders[0].isDirectory());
 }
 
 #if ! JUCE_WINDOWS
-/** The settings step as it runs on Linux: through a Wine prefix made in the sandbox. */
-struct WineSettingsTest : public ::testing::Test
-{
-    ov::test::Sandbox sandbox;
-    juce::File prefixFolder = sandbox.getRoot().getChildFile ("wine");
-    ov::SystemHost host { ov::WinePrefix (prefixFolder, "me") };
-    juce::File settingsFolder = host.getCommonAppDataFolder().getChildFile ("Orvella");
-    ov::InstallFolders defaults = SettingsFile::makeDefaultFolders (host.getCommonFilesBase());
-
-    ov::InstallFolders load()
-    {
-        auto folders = defaults;
-        SettingsFile::loadOrCreate (settingsFolder, folders, host);
-        return folders;
-    }
-
-    void writeSettings (const juce::String& attributes)
-    {
-        settingsFolder.createDirectory();
-        ASSERT_TRUE (settingsFolder.getChildFile ("PluginManagerSettings.txt")
-                         .replaceWithText ("<Plugin_Manager_Settings " + attributes + "/>"));
-    }
-};
+using ov::test::WineSettingsTest;
 
 TEST_F (WineSettingsTest, AFreshPrefixGetsTheFileTheWindowsBuildWrites)
 {
