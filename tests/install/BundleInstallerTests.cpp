@@ -1,7 +1,10 @@
 #include "host/RemoveTree.h"
 #include "host/RenameNoReplace.h"
-#include "support/ChildRun.h"
 #include "tests/install/BundleInstallFixture.h"
+
+#if ! JUCE_WINDOWS
+ #include "support/ChildRun.h"
+#endif
 
 #include <gtest/gtest.h>
 

@@ -86,7 +86,12 @@ public:
     // Sandboxes are machines of their own: tests that run side by side never wait for each other.
     juce::String getLockLocation (const juce::String& name) const override
     {
+       #if JUCE_WINDOWS
+        // A named mutex, whose name holds no separator after its namespace.
+        return "Local\\" + name + "." + juce::String::toHexString (lockFolder.getFullPathName().hashCode64());
+       #else
         return lockFolder.getChildFile (name + ".lock").getFullPathName();
+       #endif
     }
 
     juce::File appData;
