@@ -8,4 +8,3 @@ target_compile_definitions (ov_peversion_tests PRIVATE OV_INSTALLER_EXE="Z:$<TAR
 add_dependencies (ov_peversion_tests ov_installer)
 
 target_sources (ov_core_tests PRIVATE host/SystemHostWindowsTests.cpp)
-target_compile_definitions (ov_core_tests PRIVATE OV_TEST_FIXTURES_DIR="${ov_tests_dir}/fixtures")

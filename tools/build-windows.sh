@@ -31,5 +31,8 @@ tools/wine-run.sh
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$PWD/tools/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Release -DOV_JUCE_DIR="$juce"
 cmake --build "$build" -j "$(nproc)"
 if [ "${1:-}" != "--no-tests" ]; then
-    ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
+    status=0
+    ctest --test-dir "$build" --output-on-failure -j "$(nproc)" --output-junit ctest-results.xml || status=$?
+    python3 tools/report-skips.py "$build/ctest-results.xml" || true
+    exit $status
 fi

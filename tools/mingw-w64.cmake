@@ -17,9 +17,9 @@ set (CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
 # The compiler's own C++ and GCC folders first, then the newer Windows headers in place of the system's.
 execute_process (COMMAND "${CMAKE_CXX_COMPILER}" -print-file-name=include
                  OUTPUT_VARIABLE ov_gcc_include OUTPUT_STRIP_TRAILING_WHITESPACE)
-set (ov_c_includes "-isystem ${ov_gcc_include} -isystem ${ov_gcc_include}-fixed -isystem ${OV_WIN64_SYSROOT}/include")
+set (ov_c_includes "-nostdinc -isystem ${ov_gcc_include} -isystem ${ov_gcc_include}-fixed -isystem ${OV_WIN64_SYSROOT}/include")
 set (ov_cxx_includes "-isystem ${ov_gcc_include}/c++ -isystem ${ov_gcc_include}/c++/x86_64-w64-mingw32 -isystem ${ov_gcc_include}/c++/backward")
-set (CMAKE_C_FLAGS_INIT "-nostdinc ${ov_c_includes}")
+set (CMAKE_C_FLAGS_INIT "${ov_c_includes}")
 set (CMAKE_CXX_FLAGS_INIT "-nostdinc ${ov_cxx_includes} ${ov_c_includes}")
 set (CMAKE_RC_FLAGS_INIT "-I${OV_WIN64_SYSROOT}/include")
 

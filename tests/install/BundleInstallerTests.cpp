@@ -2,6 +2,10 @@
 #include "host/RenameNoReplace.h"
 #include "tests/install/BundleInstallFixture.h"
 
+#if ! JUCE_WINDOWS
+ #include "support/ChildRun.h"
+#endif
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
