@@ -49,10 +49,16 @@ namespace
 
     void removeEntry (const juce::String& path, DWORD attributes)
     {
-        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-            RemoveDirectoryW (path.toWideCharPointer());
-        else
-            DeleteFileW (path.toWideCharPointer());
+        const auto remove = [&]
+        {
+            return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? RemoveDirectoryW (path.toWideCharPointer())
+                                                                : DeleteFileW (path.toWideCharPointer());
+        };
+
+        // Windows deletes nothing marked read-only, and a bundle's desktop.ini and its folder usually are.
+        if (! remove() && (attributes & FILE_ATTRIBUTE_READONLY) != 0
+            && SetFileAttributesW (path.toWideCharPointer(), attributes & ~(DWORD) FILE_ATTRIBUTE_READONLY))
+            remove();
     }
 
     /** Depth-first with a stack of its own rather than the thread's, one search handle per level. */
@@ -99,7 +105,8 @@ namespace
                     FindClose (level.search);
 
                 levels.pop_back();
-                RemoveDirectoryW (path.toWideCharPointer());
+                const auto attributes = GetFileAttributesW (path.toWideCharPointer());
+                removeEntry (path, attributes == INVALID_FILE_ATTRIBUTES ? (DWORD) FILE_ATTRIBUTE_DIRECTORY : attributes);
                 path = path.substring (0, levels.empty() ? 0 : levels.back().pathLength);
                 continue;
             }

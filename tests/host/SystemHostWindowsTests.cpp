@@ -1,11 +1,33 @@
 // The host layer's Windows side, as the installer meets it on a Windows machine (here: Wine's).
 #include "host/Host.h"
 #include "host/PeVersionReader.h"
+#include "host/RemoveTree.h"
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 namespace
 {
+
+TEST (SystemHostOnWindows, AnOldBundleMarkedReadOnlyAsExplorerMarksItIsRemovedWhole)
+{
+    const auto folder = juce::File::createTempFile ("ov_readonly");
+    const auto bundle = folder.getChildFile ("Tavrin3.vst3");
+    const auto desktopIni = bundle.getChildFile ("desktop.ini");
+    const auto module = bundle.getChildFile ("Contents/x86_64-win/Tavrin3.vst3");
+    ASSERT_TRUE (module.create() && desktopIni.replaceWithText ("[.ShellClassInfo]\r\nIconResource=Plugin.ico,0\r\n"));
+
+    // A folder with an icon of its own is read-only for Explorer to read its desktop.ini, which is hidden and system.
+    for (const auto& [file, attributes] : { std::pair { desktopIni, (DWORD) (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM) },
+                                            std::pair { module, (DWORD) FILE_ATTRIBUTE_READONLY },
+                                            std::pair { bundle, (DWORD) FILE_ATTRIBUTE_READONLY } })
+        ASSERT_TRUE (SetFileAttributesW (file.getFullPathName().toWideCharPointer(), (DWORD) attributes)) << file.getFullPathName();
+
+    EXPECT_TRUE (ov::removeTree (bundle));
+    EXPECT_FALSE (bundle.exists());
+    folder.deleteRecursively();
+}
 
 TEST (SystemHostOnWindows, TheFoldersAreTheMachinesAndTheUsersOwn)
 {
